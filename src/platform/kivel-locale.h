@@ -1,0 +1,21 @@
+// Where the message catalogs live, and binding of the platform's catalogs.
+#pragma once
+
+#include <glib.h>
+
+G_BEGIN_DECLS
+
+// The locale folder to bind catalogs to: the build tree's when the running
+// program was built there, else the one the program was installed with.
+// (transfer none)
+const gchar *kivel_locale_dir(void);
+
+// Makes sure an untranslated "C" locale still shows English words: switches
+// LC_MESSAGES to C.UTF-8 and LANGUAGE to "en" when messages are in "C" or
+// "POSIX". Call after setlocale(LC_ALL, "").
+void kivel_locale_prefer_english(void);
+
+// Binds the platform catalogs ("kivel-fm", "kivel-libs", ...) with UTF-8.
+void kivel_locale_bind_platform_catalogs(void);
+
+G_END_DECLS

@@ -1,0 +1,59 @@
+// Every test process gets a fresh HOME, the build tree's catalogs, and, when a
+// display is there, GTK initialised the way the program does it: GDK threads
+// on and the lock held by the main thread.
+#include "support/ui-test.h"
+
+#include <gtest/gtest.h>
+#include <glib/gstdio.h>
+#include <cstdlib>
+#include <string>
+
+namespace ulvo_test {
+
+static std::string g_home;
+
+const std::string &test_home() { return g_home; }
+
+static void remove_tree(const std::string &path)
+{
+    std::string cmd = "chmod -R u+rwx '" + path + "' 2>/dev/null; rm -rf '" + path + "'";
+    if (system(cmd.c_str()) != 0)
+        g_printerr("could not remove %s\n", path.c_str());
+}
+
+} // namespace ulvo_test
+
+int main(int argc, char **argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    if (GTEST_FLAG_GET(list_tests))
+        return RUN_ALL_TESTS();
+
+    gchar *home = g_dir_make_tmp("ulvo-test-XXXXXX", nullptr);
+    if (!home) {
+        g_printerr("cannot make a temporary HOME\n");
+        return 1;
+    }
+    ulvo_test::g_home = home;
+    g_free(home);
+    const std::string &h = ulvo_test::g_home;
+    g_setenv("HOME", h.c_str(), TRUE);
+    g_setenv("XDG_CONFIG_HOME", (h + "/.config").c_str(), TRUE);
+    g_setenv("XDG_CACHE_HOME", (h + "/.cache").c_str(), TRUE);
+    g_setenv("XDG_DATA_HOME", (h + "/.local/share").c_str(), TRUE);
+    std::string runtime = h + "/.runtime";
+    g_mkdir_with_parents(runtime.c_str(), 0700);
+    g_setenv("XDG_RUNTIME_DIR", runtime.c_str(), TRUE);
+    g_setenv("GIO_USE_VFS", "local", TRUE);
+    g_setenv("GSETTINGS_BACKEND", "memory", TRUE);
+
+    gdk_threads_init();
+    gdk_threads_enter();
+    if (!gtk_init_check(&argc, &argv))
+        g_printerr("no display: widget tests will fail\n");
+
+    int status = RUN_ALL_TESTS();
+    gdk_threads_leave();
+    ulvo_test::remove_tree(h);
+    return status;
+}

@@ -1,0 +1,107 @@
+#include "support/ui-test.h"
+
+#include <glib/gstdio.h>
+#include <fstream>
+
+namespace ulvo_test {
+
+bool pump_until(const std::function<bool()> &done, int timeout_ms)
+{
+    gint64 deadline = g_get_monotonic_time() + gint64(timeout_ms) * 1000;
+    // Wake at least every 10 ms so that the deadline is honoured.
+    guint tick = g_timeout_add(10, [](gpointer) -> gboolean { return TRUE; }, nullptr);
+    bool answer = done();
+    while (!answer && g_get_monotonic_time() <= deadline) {
+        gdk_threads_leave();
+        g_main_context_iteration(nullptr, TRUE);
+        gdk_threads_enter();
+        answer = done();
+    }
+    g_source_remove(tick);
+    return answer;
+}
+
+void pump_for(int ms)
+{
+    gint64 deadline = g_get_monotonic_time() + gint64(ms) * 1000;
+    pump_until([&] { return g_get_monotonic_time() >= deadline; }, ms + 1000);
+}
+
+void write_file(const std::string &path, const std::string &contents)
+{
+    gchar *dir = g_path_get_dirname(path.c_str());
+    g_mkdir_with_parents(dir, 0755);
+    g_free(dir);
+    std::ofstream out(path, std::ios::binary);
+    out << contents;
+}
+
+void make_dir(const std::string &path, int mode)
+{
+    g_mkdir_with_parents(path.c_str(), 0755);
+    g_chmod(path.c_str(), mode);
+}
+
+bool path_exists(const std::string &path)
+{
+    return g_file_test(path.c_str(), G_FILE_TEST_EXISTS);
+}
+
+GtkWidget *find_showing_dialog()
+{
+    GList *tops = gtk_window_list_toplevels();
+    GtkWidget *found = nullptr;
+    for (GList *l = tops; l && !found; l = l->next) {
+        GtkWidget *w = GTK_WIDGET(l->data);
+        if (GTK_IS_DIALOG(w) && gtk_widget_get_visible(w))
+            found = w;
+    }
+    g_list_free(tops);
+    return found;
+}
+
+static void collect_labels(GtkWidget *widget, std::string *out)
+{
+    if (GTK_IS_LABEL(widget)) {
+        if (!out->empty())
+            *out += "\n";
+        *out += gtk_label_get_text(GTK_LABEL(widget));
+    }
+    if (GTK_IS_CONTAINER(widget)) {
+        GList *children = gtk_container_get_children(GTK_CONTAINER(widget));
+        for (GList *l = children; l; l = l->next)
+            collect_labels(GTK_WIDGET(l->data), out);
+        g_list_free(children);
+    }
+}
+
+std::string collect_label_text(GtkWidget *widget)
+{
+    std::string out;
+    if (widget)
+        collect_labels(widget, &out);
+    return out;
+}
+
+LogRecorder::LogRecorder(const char *domain) : domain_(domain)
+{
+    handler_id_ = g_log_set_handler(
+        domain_.c_str(), GLogLevelFlags(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION),
+        &LogRecorder::handler, this);
+}
+
+LogRecorder::~LogRecorder() { g_log_remove_handler(domain_.c_str(), handler_id_); }
+
+bool LogRecorder::contains(const std::string &fragment) const
+{
+    return text_.find(fragment) != std::string::npos;
+}
+
+void LogRecorder::handler(const gchar *, GLogLevelFlags, const gchar *message, gpointer self)
+{
+    auto *rec = static_cast<LogRecorder *>(self);
+    rec->text_ += message ? message : "";
+    rec->text_ += "\n";
+}
+
+} // namespace ulvo_test

@@ -1,0 +1,48 @@
+// Helpers for tests that drive real widgets, files and the session bus.
+#pragma once
+
+#include <gtk/gtk.h>
+#include <functional>
+#include <string>
+
+namespace ulvo_test {
+
+// Runs the main loop, with the GDK lock released as gtk_main() does, until
+// `done` answers true or `timeout_ms` pass. Returns the last answer of `done`.
+bool pump_until(const std::function<bool()> &done, int timeout_ms = 10000);
+
+// Runs the main loop for the events that are ready now, and a little beyond:
+// `ms` milliseconds of wall time.
+void pump_for(int ms);
+
+// The fresh HOME of this test process (removed at exit).
+const std::string &test_home();
+
+// Creates a file (and its missing parent folders) with the given contents.
+void write_file(const std::string &path, const std::string &contents = "");
+void make_dir(const std::string &path, int mode = 0755);
+bool path_exists(const std::string &path);
+
+// The first visible toplevel GtkDialog, or nullptr.
+GtkWidget *find_showing_dialog();
+
+// The whole text of every GtkLabel inside `widget`, joined with line feeds.
+std::string collect_label_text(GtkWidget *widget);
+
+// Messages logged under `domain` while the recorder lives.
+class LogRecorder {
+  public:
+    explicit LogRecorder(const char *domain);
+    ~LogRecorder();
+    bool contains(const std::string &fragment) const;
+    const std::string &text() const { return text_; }
+
+  private:
+    static void handler(const gchar *domain, GLogLevelFlags level, const gchar *message,
+                        gpointer self);
+    std::string domain_;
+    std::string text_;
+    guint handler_id_ = 0;
+};
+
+} // namespace ulvo_test
