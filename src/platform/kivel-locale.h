@@ -11,8 +11,8 @@ G_BEGIN_DECLS
 const gchar *kivel_locale_dir(void);
 
 // Makes sure an untranslated "C" locale still shows English words: switches
-// LC_MESSAGES to C.UTF-8 and LANGUAGE to "en" when messages are in "C" or
-// "POSIX". Call after setlocale(LC_ALL, "").
+// LC_MESSAGES to C.UTF-8 and LANGUAGE to "en" (unless set) when messages
+// are in "C", "C.<codeset>" or "POSIX". Call after setlocale(LC_ALL, "").
 void kivel_locale_prefer_english(void);
 
 // Binds the platform catalogs ("kivel-fm", "kivel-libs", ...) with UTF-8.

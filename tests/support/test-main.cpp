@@ -3,22 +3,58 @@
 // on and the lock held by the main thread.
 #include "support/ui-test.h"
 
+#include "app/startup.h"
+#include "platform/kivel-program.h"
+
 #include <gtest/gtest.h>
 #include <glib/gstdio.h>
 #include <cstdlib>
+#include <signal.h>
+#include <unistd.h>
 #include <string>
 
-namespace ulvo_test {
+namespace ulvo_test
+{
 
 static std::string g_home;
 
-const std::string &test_home() { return g_home; }
+const std::string &test_home()
+{
+    return g_home;
+}
 
 static void remove_tree(const std::string &path)
 {
     std::string cmd = "chmod -R u+rwx '" + path + "' 2>/dev/null; rm -rf '" + path + "'";
     if (system(cmd.c_str()) != 0)
         g_printerr("could not remove %s\n", path.c_str());
+}
+
+// A session bus of this process's own, so that tests running side by side
+// never compete for a bus name. Returns the daemon's pid, or 0.
+static GPid start_private_bus()
+{
+    const gchar *argv[] = {"dbus-daemon", "--session", "--nofork", "--print-address=1", nullptr};
+    GPid pid = 0;
+    gint out = -1;
+    GError *error = nullptr;
+    if (!g_spawn_async_with_pipes(nullptr, const_cast<gchar **>(argv), nullptr, G_SPAWN_SEARCH_PATH,
+                                  nullptr, nullptr, &pid, nullptr, &out, nullptr, &error)) {
+        g_printerr("no private session bus: %s\n", error->message);
+        g_error_free(error);
+        return 0;
+    }
+    std::string address;
+    char c;
+    while (read(out, &c, 1) == 1 && c != '\n')
+        address += c;
+    close(out);
+    if (address.empty()) {
+        kill(pid, SIGTERM);
+        return 0;
+    }
+    g_setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), TRUE);
+    return pid;
 }
 
 } // namespace ulvo_test
@@ -47,13 +83,20 @@ int main(int argc, char **argv)
     g_setenv("GIO_USE_VFS", "local", TRUE);
     g_setenv("GSETTINGS_BACKEND", "memory", TRUE);
 
+    GPid bus = ulvo_test::start_private_bus();
+
     gdk_threads_init();
     gdk_threads_enter();
-    if (!gtk_init_check(&argc, &argv))
+    ulvo_fm_init_locale_and_environment();
+    if (gtk_init_check(&argc, &argv))
+        kivel_init();
+    else
         g_printerr("no display: widget tests will fail\n");
 
     int status = RUN_ALL_TESTS();
     gdk_threads_leave();
     ulvo_test::remove_tree(h);
+    if (bus)
+        kill(bus, SIGTERM);
     return status;
 }

@@ -3,13 +3,15 @@
 #include <glib/gstdio.h>
 #include <fstream>
 
-namespace ulvo_test {
+namespace ulvo_test
+{
 
 bool pump_until(const std::function<bool()> &done, int timeout_ms)
 {
     gint64 deadline = g_get_monotonic_time() + gint64(timeout_ms) * 1000;
     // Wake at least every 10 ms so that the deadline is honoured.
-    guint tick = g_timeout_add(10, [](gpointer) -> gboolean { return TRUE; }, nullptr);
+    guint tick = g_timeout_add(
+        10, [](gpointer) -> gboolean { return TRUE; }, nullptr);
     bool answer = done();
     while (!answer && g_get_monotonic_time() <= deadline) {
         gdk_threads_leave();
@@ -90,7 +92,10 @@ LogRecorder::LogRecorder(const char *domain) : domain_(domain)
         &LogRecorder::handler, this);
 }
 
-LogRecorder::~LogRecorder() { g_log_remove_handler(domain_.c_str(), handler_id_); }
+LogRecorder::~LogRecorder()
+{
+    g_log_remove_handler(domain_.c_str(), handler_id_);
+}
 
 bool LogRecorder::contains(const std::string &fragment) const
 {

@@ -5,7 +5,8 @@
 #include <functional>
 #include <string>
 
-namespace ulvo_test {
+namespace ulvo_test
+{
 
 // Runs the main loop, with the GDK lock released as gtk_main() does, until
 // `done` answers true or `timeout_ms` pass. Returns the last answer of `done`.
@@ -30,7 +31,8 @@ GtkWidget *find_showing_dialog();
 std::string collect_label_text(GtkWidget *widget);
 
 // Messages logged under `domain` while the recorder lives.
-class LogRecorder {
+class LogRecorder
+{
   public:
     explicit LogRecorder(const char *domain);
     ~LogRecorder();

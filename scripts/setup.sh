@@ -1,0 +1,44 @@
+#!/bin/bash
+# Installs what is missing (Debian 12, as root) and builds into build/.
+# Sourced by scripts/run and scripts/test.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD="${ULVO_BUILD_DIR:-$ROOT/build}"
+
+PACKAGES=(
+  build-essential cmake pkg-config gettext
+  libgtk2.0-dev libglib2.0-dev libdbus-1-dev libdbus-glib-1-dev libgconf2-dev
+  libgtest-dev googletest
+  xvfb xauth x11-utils dbus dbus-x11 gconf2 shared-mime-info
+  matchbox-window-manager imagemagick fonts-dejavu-core hicolor-icon-theme
+)
+
+missing_packages() {
+  local pkg
+  for pkg in "${PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+      echo "$pkg"
+    fi
+  done
+}
+
+install_missing() {
+  local missing
+  missing=$(missing_packages)
+  if [ -n "$missing" ]; then
+    echo "Installing: $missing" >&2
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    # shellcheck disable=SC2086
+    apt-get install -y -qq --no-install-recommends $missing >/dev/null
+  fi
+}
+
+build() {
+  cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$BUILD" -j "$(nproc)"
+}
+
+install_missing
+build

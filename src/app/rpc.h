@@ -1,0 +1,12 @@
+// The D-Bus methods "open_folder" and "top_application".
+#pragma once
+
+#include "platform/ulvo.h"
+
+G_BEGIN_DECLS
+
+// The platform context's default RPC callback; `data` is the program object.
+gint ulvo_fm_rpc_handler(const gchar *interface, const gchar *method, GArray *arguments,
+                         gpointer data, ulvo_rpc_t *retval);
+
+G_END_DECLS

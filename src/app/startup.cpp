@@ -1,0 +1,50 @@
+#include "app/startup.h"
+
+#include "app/ulvo-fm-app.h"
+#include "app/ulvo-fm-browser.h"
+#include "platform/kivel-locale.h"
+
+#include <glib-unix.h>
+#include <libintl.h>
+#include <locale.h>
+#include <signal.h>
+
+void ulvo_fm_init_locale_and_environment(void)
+{
+    setlocale(LC_ALL, "");
+    kivel_locale_prefer_english();
+    bindtextdomain("ulvo-filemanager", kivel_locale_dir());
+    bind_textdomain_codeset("ulvo-filemanager", "UTF-8");
+    textdomain("ulvo-filemanager");
+
+    g_setenv("XDG_DATA_DIRS", "/usr/share", FALSE);
+    g_setenv("XDG_DATA_HOME", "/usr/share", FALSE);
+}
+
+GtkWidget *ulvo_fm_create_main_window(void)
+{
+    // The window's initialization stores the selection record into it.
+    global_ofm = g_new0(UlvoFmApp, 1);
+    global_ofm->keyfile = nullptr;
+
+    GtkWidget *window = GTK_WIDGET(g_object_new(ULVO_FM_TYPE_BROWSER, NULL));
+    global_ofm->window = window;
+    gtk_widget_show(window);
+
+    global_ofm->cur_operation = OPER_NONE;
+    return window;
+}
+
+static gboolean on_sigint(gpointer)
+{
+    gdk_threads_enter();
+    if (global_ofm && global_ofm->window && !shutting_down)
+        gtk_widget_destroy(global_ofm->window);
+    gdk_threads_leave();
+    return G_SOURCE_CONTINUE;
+}
+
+void ulvo_fm_install_sigint_handler(void)
+{
+    g_unix_signal_add(SIGINT, on_sigint, nullptr);
+}

@@ -1,0 +1,19 @@
+// The steps of start-up that tests share with the program.
+#pragma once
+
+#include <gtk/gtk.h>
+
+G_BEGIN_DECLS
+
+// Locale and catalogs from the environment; the XDG data variables default
+// to "/usr/share" when unset.
+void ulvo_fm_init_locale_and_environment(void);
+
+// Allocates the application record, creates and shows the browser window,
+// and sets the operation state to none. (transfer none) The window.
+GtkWidget *ulvo_fm_create_main_window(void);
+
+// SIGINT destroys the main window from the main loop: the normal shutdown.
+void ulvo_fm_install_sigint_handler(void);
+
+G_END_DECLS

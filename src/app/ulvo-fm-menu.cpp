@@ -1,0 +1,116 @@
+#include "app/ulvo-fm-menu.h"
+
+#include "app/edit-window.h"
+#include "app/ulvo-fm-app.h"
+#include "app/ulvo-fm-browser.h"
+#include "model/fm-assert.h"
+
+#include <gdk/gdkkeysyms.h>
+#include <libintl.h>
+
+static void on_menu_new_folder_clicked(GtkButton *, gpointer)
+{
+    on_newfolder_activate(global_ofm);
+}
+
+static void on_menu_move_clicked(GtkButton *, gpointer)
+{
+    create_edit_window(global_ofm, 1);
+}
+
+static void on_menu_copy_clicked(GtkButton *, gpointer)
+{
+    create_edit_window(global_ofm, 0);
+}
+
+static void on_menu_delete_clicked(GtkButton *, gpointer)
+{
+    create_edit_window(global_ofm, 2);
+}
+
+static void on_menu_memory_usage_clicked(GtkButton *, gpointer browser)
+{
+    if (ulvo_cp_plugin_execute(fm_app_ctx, "libcpmemory.so", browser, TRUE) != ULVO_OK)
+        g_warning("Unable to open the memory usage view\n");
+}
+
+static GtkWidget *new_menu_button(const char *catalog, const char *id, GCallback handler,
+                                  UlvoFmBrowser *browser)
+{
+    GtkWidget *button = gtk_button_new_with_label(dgettext(catalog, id));
+    g_signal_connect_after(button, "clicked", handler, browser);
+    return button;
+}
+
+KivelAppMenu *ulvo_fm_browser_get_main_menu(UlvoFmBrowser *browser)
+{
+    FM_RETURN_VAL_IF_FAIL(ULVO_FM_IS_BROWSER(browser), "ULVO_FM_IS_BROWSER (browser)", NULL);
+    if (browser->main_menu)
+        return browser->main_menu;
+
+    GtkAccelGroup *accel_group = gtk_accel_group_new();
+    gtk_window_add_accel_group(GTK_WINDOW(browser), accel_group);
+
+    KivelAppMenu *menu = KIVEL_APP_MENU(kivel_app_menu_new());
+    GTK_WIDGET_SET_FLAGS(GTK_WIDGET(menu), GTK_CAN_FOCUS);
+    g_signal_connect(menu, "show", G_CALLBACK(ulvo_fm_browser_menu_show_cb), browser);
+
+    browser->new_folder_button = new_menu_button("ulvo-filemanager", "hfil_me_new_folder",
+                                                 G_CALLBACK(on_menu_new_folder_clicked), browser);
+    browser->move_button = new_menu_button("ulvo-filemanager", "hfil_me_move",
+                                           G_CALLBACK(on_menu_move_clicked), browser);
+    browser->copy_button = new_menu_button("ulvo-filemanager", "hfil_me_copy",
+                                           G_CALLBACK(on_menu_copy_clicked), browser);
+    browser->delete_button = new_menu_button("kivel-libs", "wdgt_bd_delete",
+                                             G_CALLBACK(on_menu_delete_clicked), browser);
+    browser->sort_button = new_menu_button("ulvo-filemanager", "hfil_me_sort",
+                                           G_CALLBACK(on_menu_sort_clicked), browser);
+    browser->memory_usage_button =
+        new_menu_button("ulvo-filemanager", "hfil_me_memory_usage",
+                        G_CALLBACK(on_menu_memory_usage_clicked), browser);
+
+    gtk_widget_add_accelerator(browser->new_folder_button, "activate", accel_group, GDK_n,
+                               GDK_CONTROL_MASK, GTK_ACCEL_VISIBLE);
+    g_object_unref(accel_group);
+
+    GtkWidget *buttons[] = {browser->new_folder_button, browser->move_button,
+                            browser->copy_button,       browser->delete_button,
+                            browser->sort_button,       browser->memory_usage_button};
+    for (GtkWidget *button : buttons)
+        kivel_app_menu_append(menu, GTK_BUTTON(button));
+    gtk_widget_show_all(GTK_WIDGET(menu));
+
+    // Held until finalization.
+    browser->main_menu = KIVEL_APP_MENU(g_object_ref(menu));
+    return menu;
+}
+
+// Deciding each entry by the current folder comes with the location
+// checks; until then every entry stays visible.
+static gboolean menu_entry_wanted(gint flags)
+{
+    (void)flags;
+    return TRUE;
+}
+
+void ulvo_fm_browser_menu_show_cb(GtkWidget *, gpointer data)
+{
+    UlvoFmBrowser *browser = ULVO_FM_BROWSER(data);
+    FM_RETURN_IF_FAIL(browser->file_selection, "browser->file_selection");
+    update_current_selection_state(KIVEL_FILE_SELECTION(browser->file_selection));
+
+    const struct {
+        GtkWidget *button;
+        gint flags;
+    } entries[] = {{browser->new_folder_button, 7},
+                   {browser->move_button, 15},
+                   {browser->copy_button, 9},
+                   {browser->delete_button, 15},
+                   {browser->sort_button, 9}};
+    for (const auto &entry : entries)
+        gtk_widget_set_visible(entry.button, menu_entry_wanted(entry.flags));
+    gtk_widget_set_visible(browser->memory_usage_button, TRUE);
+}
+
+// The context menu comes with its entries' commands.
+void ulvo_fm_popup_context_menu(KivelFileSelection *, gpointer) {}

@@ -1,0 +1,175 @@
+#include "model/path-label.h"
+
+#include "model/app-record.h"
+#include "model/fm-assert.h"
+#include "vfs/glib-ptr.h"
+
+#include <string.h>
+
+using ulvo::GCharPtr;
+
+// The label holds at most this many bytes (a GString of 1023 characters).
+static const gsize MAX_PATH_LABEL = 1024;
+
+static const gint SELECT_PATH_INTERVAL_MS = 500;
+static const gint SELECT_PATH_MAX_ATTEMPTS = 5;
+
+// Failed attempts of the pending navigation; shared by all of them.
+static gint select_path_retries = 0;
+
+struct RowName {
+    GCharPtr name;
+    GCharPtr position;
+};
+
+static RowName read_row_name(GtkTreeModel *model, GtkTreeIter *iter)
+{
+    gchar *name = nullptr;
+    gtk_tree_model_get(model, iter, KIVEL_FILE_SYSTEM_MODEL_DISPLAY_NAME, &name, -1);
+    return {GCharPtr(name), GCharPtr(gtk_tree_model_get_string_from_iter(model, iter))};
+}
+
+void ulvo_fm_update_path_label(KivelFileSelection *file_selection, GtkWidget *button_up,
+                               GtkWidget *label_path)
+{
+    FM_RETURN_IF_FAIL(KIVEL_IS_FILE_SELECTION(file_selection),
+                      "KIVEL_IS_FILE_SELECTION (file_selection)");
+    FM_RETURN_IF_FAIL(GTK_IS_WIDGET(button_up), "GTK_IS_WIDGET (button_up)");
+    FM_RETURN_IF_FAIL(GTK_IS_LABEL(label_path), "GTK_IS_LABEL (label_path)");
+
+    GtkTreeIter iter;
+    if (!kivel_file_selection_get_current_folder_iter(file_selection, &iter))
+        return;
+    GtkTreeModel *model = nullptr;
+    g_object_get(file_selection, "model", &model, NULL);
+    if (!model)
+        return;
+    ulvo::GObjPtr<GtkTreeModel> model_ref(model);
+
+    RowName row = read_row_name(model, &iter);
+    if (row.position && strlen(row.position.get()) >= 2)
+        gtk_widget_set_sensitive(button_up, TRUE);
+
+    GString *text = g_string_new("");
+    while (row.position && row.position.get()[0] == '0' && strlen(row.position.get()) >= 2) {
+        const gchar *name = row.name && row.name.get()[0] ? row.name.get() : " ";
+        g_string_prepend_c(text, '/');
+        if (text->len + strlen(name) >= MAX_PATH_LABEL) {
+            g_warning("path exceeds the maximum path length");
+            break;
+        }
+        g_string_prepend(text, name);
+        GtkTreeIter parent;
+        if (!gtk_tree_model_iter_parent(model, &parent, &iter))
+            break;
+        iter = parent;
+        row = read_row_name(model, &iter);
+    }
+    gtk_label_set_text(GTK_LABEL(label_path), text->str);
+    g_string_free(text, TRUE);
+}
+
+gint ulvo_fm_count_current_folder_items(KivelFileSelection *file_selection)
+{
+    FM_RETURN_VAL_IF_FAIL(KIVEL_IS_FILE_SELECTION(file_selection),
+                          "KIVEL_IS_FILE_SELECTION (file_selection)", -1);
+    GtkTreeIter folder;
+    if (!kivel_file_selection_get_current_folder_iter(file_selection, &folder)) {
+        g_warning("Failed to obtain the current folder iter");
+        return -1;
+    }
+    GtkTreeModel *model = nullptr;
+    g_object_get(file_selection, "model", &model, NULL);
+    if (!model)
+        return 0;
+    gint count = 0;
+    GtkTreeIter child;
+    gboolean more = gtk_tree_model_iter_children(model, &child, &folder);
+    while (more) {
+        gboolean placeholder = FALSE;
+        gtk_tree_model_get(model, &child, KIVEL_FILE_SYSTEM_MODEL_PLACEHOLDER, &placeholder, -1);
+        if (!placeholder)
+            count++;
+        more = gtk_tree_model_iter_next(model, &child);
+    }
+    g_object_unref(model);
+    return count;
+}
+
+struct PendingNavigation {
+    GtkWidget *widget; // not referenced
+    gchar *path;
+    gchar *pane;
+};
+
+static void pending_navigation_free(PendingNavigation *nav)
+{
+    g_free(nav->path);
+    g_free(nav->pane);
+    g_free(nav);
+}
+
+static gboolean on_select_path_timer(gpointer data)
+{
+    FM_RETURN_VAL_IF_FAIL(data != NULL, "data != NULL", FALSE);
+    auto *nav = static_cast<PendingNavigation *>(data);
+    if (!nav->widget || !nav->path || !nav->pane) {
+        g_warning(" INVALID PARAMETERS \n");
+        select_path_retries = 0;
+        pending_navigation_free(nav);
+        return FALSE;
+    }
+
+    gdk_threads_enter();
+    gboolean done = FALSE;
+    GtkTreeModel *model = nullptr;
+    if (KIVEL_IS_FILE_SELECTION(nav->widget))
+        g_object_get(nav->widget, "model", &model, NULL);
+    GtkTreeIter iter;
+    if (model &&
+        kivel_file_system_model_load_path(KIVEL_FILE_SYSTEM_MODEL(model), nav->path, &iter)) {
+        GError *error = nullptr;
+        kivel_file_selection_set_current_folder_uri(KIVEL_FILE_SELECTION(nav->widget), nav->path,
+                                                    &error);
+        if (error)
+            g_error_free(error);
+        else
+            done = TRUE;
+    }
+    if (model)
+        g_object_unref(model);
+    gdk_threads_leave();
+
+    if (done) {
+        select_path_retries = 0;
+        pending_navigation_free(nav);
+        return FALSE;
+    }
+    select_path_retries++;
+    if (select_path_retries < SELECT_PATH_MAX_ATTEMPTS)
+        return TRUE;
+    select_path_retries = 0;
+    pending_navigation_free(nav);
+    return FALSE;
+}
+
+void ulvo_fm_select_path_with_time(const gchar *path, gint pane)
+{
+    FM_RETURN_IF_FAIL(path != NULL, "path != NULL");
+    (void)pane; // the navigation pane is the only one asked for
+    auto *nav = g_new0(PendingNavigation, 1);
+    nav->widget = global_ofm ? global_ofm->file_selection : nullptr;
+    nav->path = g_strdup(path);
+    nav->pane = g_strdup("NAVIGATION_PANE");
+    g_timeout_add(SELECT_PATH_INTERVAL_MS, on_select_path_timer, nav);
+}
+
+void ulvo_fm_select_texturi_with_time(const gchar *text_uri, gint pane)
+{
+    FM_RETURN_IF_FAIL(text_uri != NULL, "text_uri != NULL");
+    if (!global_ofm || !global_ofm->filesystem)
+        return;
+    GCharPtr path(kivel_file_system_backend_uri_to_path(global_ofm->filesystem, text_uri));
+    if (path)
+        ulvo_fm_select_path_with_time(path.get(), pane);
+}

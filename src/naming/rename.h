@@ -1,0 +1,10 @@
+// Renaming the selected item.
+#pragma once
+
+#include "model/app-record.h"
+
+G_BEGIN_DECLS
+
+void ulvo_fm_rename_selection(UlvoFmApp *app);
+
+G_END_DECLS

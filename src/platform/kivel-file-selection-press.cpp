@@ -1,0 +1,176 @@
+// Presses on the panes as a touch user makes them: a long press or a right
+// click asks for the pane's context menu, a tap on the selected item opens
+// it, and in edit mode a tap marks or unmarks an item.
+#include "platform/kivel-file-selection-private.h"
+
+// How long a finger rests on an item before its menu opens.
+#define LONG_PRESS_MS 600
+
+static gint pane_of(KivelPanePress *press)
+{
+    return press->view == press->fs->navi_view ? KIVEL_FILE_SELECTION_PANE_NAVIGATION
+                                               : KIVEL_FILE_SELECTION_PANE_CONTENT;
+}
+
+static void forget_press(KivelPanePress *press)
+{
+    if (press->timer) {
+        g_source_remove(press->timer);
+        press->timer = 0;
+    }
+    if (press->tap_path) {
+        gtk_tree_path_free(press->tap_path);
+        press->tap_path = nullptr;
+    }
+}
+
+// (transfer full) (nullable) The row under a point of the view's rows.
+static GtkTreePath *path_at(GtkWidget *view, gdouble x, gdouble y)
+{
+    GtkTreePath *path = nullptr;
+    if (!gtk_tree_view_get_path_at_pos(GTK_TREE_VIEW(view), static_cast<gint>(x),
+                                       static_cast<gint>(y), &path, nullptr, nullptr, nullptr))
+        return nullptr;
+    return path;
+}
+
+// The menu is about the item under the finger: select it first.
+static void select_for_menu(KivelPanePress *press, GtkTreePath *path)
+{
+    if (!path)
+        return;
+    GtkTreeView *view = GTK_TREE_VIEW(press->view);
+    GtkTreeSelection *selection = gtk_tree_view_get_selection(view);
+    if (gtk_tree_selection_path_is_selected(selection, path))
+        return;
+    if (gtk_tree_selection_get_mode(selection) == GTK_SELECTION_MULTIPLE)
+        gtk_tree_selection_select_path(selection, path);
+    else
+        gtk_tree_view_set_cursor(view, path, nullptr, FALSE);
+}
+
+static void open_menu(KivelPanePress *press, GtkTreePath *path)
+{
+    select_for_menu(press, path);
+    kivel_file_selection_emit_context_menu(press->fs, pane_of(press));
+}
+
+static gboolean on_long_press(gpointer data)
+{
+    auto press = static_cast<KivelPanePress *>(data);
+    press->timer = 0;
+    press->long_press_fired = TRUE;
+    if (press->tap_path) {
+        gtk_tree_path_free(press->tap_path);
+        press->tap_path = nullptr;
+    }
+    GtkTreePath *path = path_at(press->view, press->x, press->y);
+    open_menu(press, path);
+    if (path)
+        gtk_tree_path_free(path);
+    return FALSE;
+}
+
+static void toggle_mark(GtkTreeView *view, GtkTreePath *path)
+{
+    GtkTreeSelection *selection = gtk_tree_view_get_selection(view);
+    if (gtk_tree_selection_path_is_selected(selection, path))
+        gtk_tree_selection_unselect_path(selection, path);
+    else
+        gtk_tree_selection_select_path(selection, path);
+}
+
+static gboolean on_button_press(GtkWidget *view, GdkEventButton *event, gpointer data)
+{
+    auto press = static_cast<KivelPanePress *>(data);
+    KivelFileSelection *fs = press->fs;
+    if (event->window != gtk_tree_view_get_bin_window(GTK_TREE_VIEW(view)))
+        return FALSE; // the column headers
+    forget_press(press);
+    kivel_file_selection_set_active_pane_from_user(fs, pane_of(press));
+    GtkTreePath *path = path_at(view, event->x, event->y);
+    gboolean content = pane_of(press) == KIVEL_FILE_SELECTION_PANE_CONTENT;
+    gboolean handled = FALSE;
+
+    if (event->button == 3) {
+        if (event->type == GDK_BUTTON_PRESS) {
+            gtk_widget_grab_focus(view);
+            open_menu(press, path);
+        }
+        handled = TRUE;
+    } else if (event->button == 1 && event->type == GDK_BUTTON_PRESS) {
+        press->pressed = TRUE;
+        press->long_press_fired = FALSE;
+        press->x = event->x;
+        press->y = event->y;
+        press->timer = gdk_threads_add_timeout(LONG_PRESS_MS, on_long_press, press);
+        GtkTreeSelection *selection = gtk_tree_view_get_selection(GTK_TREE_VIEW(view));
+        if (content && path && fs->edit_mode) {
+            // A tap marks or unmarks; the other marks stay.
+            gtk_widget_grab_focus(view);
+            toggle_mark(GTK_TREE_VIEW(view), path);
+            handled = TRUE;
+        } else if (content && path && gtk_tree_selection_path_is_selected(selection, path)) {
+            press->tap_path = gtk_tree_path_copy(path);
+        }
+    } else if (event->button == 1 && event->type == GDK_2BUTTON_PRESS) {
+        // The view activates on a double click by itself, unless the single
+        // presses were ours.
+        if (content && path && fs->edit_mode) {
+            gtk_tree_view_row_activated(GTK_TREE_VIEW(view), path, nullptr);
+            handled = TRUE;
+        }
+    }
+    if (path)
+        gtk_tree_path_free(path);
+    return handled;
+}
+
+static gboolean on_button_release(GtkWidget *view, GdkEventButton *event, gpointer data)
+{
+    auto press = static_cast<KivelPanePress *>(data);
+    if (event->button != 1 || !press->pressed)
+        return FALSE;
+    press->pressed = FALSE;
+    GtkTreePath *tap = press->tap_path;
+    press->tap_path = nullptr;
+    forget_press(press);
+    if (tap && !press->long_press_fired) {
+        GtkTreePath *here = path_at(view, event->x, event->y);
+        if (here && gtk_tree_path_compare(here, tap) == 0)
+            gtk_tree_view_row_activated(GTK_TREE_VIEW(view), tap, nullptr);
+        if (here)
+            gtk_tree_path_free(here);
+    }
+    if (tap)
+        gtk_tree_path_free(tap);
+    return FALSE;
+}
+
+static gboolean on_motion(GtkWidget *view, GdkEventMotion *event, gpointer data)
+{
+    auto press = static_cast<KivelPanePress *>(data);
+    if (press->pressed && gtk_drag_check_threshold(view, static_cast<gint>(press->x),
+                                                   static_cast<gint>(press->y),
+                                                   static_cast<gint>(event->x),
+                                                   static_cast<gint>(event->y)))
+        forget_press(press); // a drag or a scroll, not a press
+    return FALSE;
+}
+
+void kivel_file_selection_press_init(KivelFileSelection *fs, KivelPanePress *press,
+                                     GtkWidget *view)
+{
+    press->fs = fs;
+    press->view = view;
+    gtk_widget_add_events(view, GDK_BUTTON_MOTION_MASK);
+    g_signal_connect(view, "button-press-event", G_CALLBACK(on_button_press), press);
+    g_signal_connect(view, "button-release-event", G_CALLBACK(on_button_release), press);
+    g_signal_connect(view, "motion-notify-event", G_CALLBACK(on_motion), press);
+}
+
+void kivel_file_selection_press_dispose(KivelPanePress *press)
+{
+    forget_press(press);
+    press->pressed = FALSE;
+}

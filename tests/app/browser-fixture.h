@@ -1,0 +1,61 @@
+// Starting the real browser window in a test and waiting for its stages.
+#pragma once
+
+#include "app/startup.h"
+#include "app/ulvo-fm-browser.h"
+#include "model/app-record.h"
+#include "support/ui-test.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+namespace browser_test
+{
+
+inline std::string docs_dir()
+{
+    return ulvo_test::test_home() + "/MyDocs";
+}
+
+inline std::string file_uri(const std::string &path)
+{
+    gchar *uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+    std::string out = uri ? uri : "";
+    g_free(uri);
+    return out;
+}
+
+inline UlvoFmBrowser *start_browser()
+{
+    return ULVO_FM_BROWSER(ulvo_fm_create_main_window());
+}
+
+// Waits until the staged construction has run all six stages.
+inline bool await_construction(UlvoFmBrowser *browser)
+{
+    return ulvo_test::pump_until(
+        [&] { return browser->construction_step >= 6 && browser->construction_timeout_id == 0; });
+}
+
+inline KivelFileSelection *file_selection_of(UlvoFmBrowser *browser)
+{
+    return KIVEL_FILE_SELECTION(browser->file_selection);
+}
+
+inline std::string current_folder(UlvoFmBrowser *browser)
+{
+    gchar *uri = kivel_file_selection_get_current_folder_uri(file_selection_of(browser));
+    std::string out = uri ? uri : "";
+    g_free(uri);
+    return out;
+}
+
+// Waits until the content pane lists `count` items.
+inline bool await_content_count(UlvoFmBrowser *browser, gint count)
+{
+    return ulvo_test::pump_until([&] {
+        return kivel_file_selection_get_content_count(file_selection_of(browser)) == count;
+    });
+}
+
+} // namespace browser_test
