@@ -78,8 +78,54 @@ inline GtkWidget *find_button(GtkWidget *widget, const std::string &text)
     return found;
 }
 
+// The run result a dialog gets when the test's answer did not reach it.
+constexpr gint no_answer = 54321;
+
+namespace detail
+{
+
+// Answers a dialog with `no_answer` when no response came after the test's
+// answer, so a broken dialog fails the test instead of hanging it.
+struct Watchdog {
+    GtkWidget *dialog;
+    gulong response_id;
+    guint timeout_id;
+
+    static void start(GtkWidget *dialog)
+    {
+        auto *w = new Watchdog{dialog, 0, 0};
+        g_object_add_weak_pointer(G_OBJECT(dialog), reinterpret_cast<gpointer *>(&w->dialog));
+        w->response_id = g_signal_connect_swapped(dialog, "response", G_CALLBACK(stop), w);
+        w->timeout_id = gdk_threads_add_timeout(5000, on_timeout, w);
+    }
+    static gboolean on_timeout(gpointer data)
+    {
+        auto *w = static_cast<Watchdog *>(data);
+        w->timeout_id = 0;
+        GtkWidget *dialog = w->dialog;
+        stop(w);
+        if (dialog)
+            gtk_dialog_response(GTK_DIALOG(dialog), no_answer);
+        return FALSE;
+    }
+    static void stop(Watchdog *w)
+    {
+        if (w->timeout_id)
+            g_source_remove(w->timeout_id);
+        if (w->dialog) {
+            g_signal_handler_disconnect(w->dialog, w->response_id);
+            g_object_remove_weak_pointer(G_OBJECT(w->dialog),
+                                         reinterpret_cast<gpointer *>(&w->dialog));
+        }
+        delete w;
+    }
+};
+
+} // namespace detail
+
 // Once a dialog is showing and ready for taps, runs `act` on it from the
 // main loop: for dialogs that the code under test runs with gtk_dialog_run.
+// When no response follows within 5 s, the run ends with `no_answer`.
 inline void when_dialog_shows(std::function<void(GtkWidget *)> act)
 {
     auto *pending = new std::function<void(GtkWidget *)>(std::move(act));
@@ -95,6 +141,7 @@ inline void when_dialog_shows(std::function<void(GtkWidget *)> act)
                     gtk_window_present(GTK_WINDOW(dialog));
                 return TRUE;
             }
+            detail::Watchdog::start(dialog);
             (*act)(dialog);
             delete act;
             return FALSE;

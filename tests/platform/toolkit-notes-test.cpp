@@ -35,8 +35,6 @@ gint run_and_tap(GtkWidget *note, const std::string &answer, std::string *seen_t
         GtkWidget *button = find_button(dialog, answer);
         if (button)
             toolkit_test::tap_button(button);
-        else
-            gtk_dialog_response(GTK_DIALOG(dialog), 12345); // fails the caller's check
     });
     return gtk_dialog_run(GTK_DIALOG(note));
 }

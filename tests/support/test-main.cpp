@@ -30,30 +30,61 @@ static void remove_tree(const std::string &path)
         g_printerr("could not remove %s\n", path.c_str());
 }
 
+// Reads one line from `fd` and closes it.
+static std::string read_line(int fd)
+{
+    std::string line;
+    char c;
+    while (read(fd, &c, 1) == 1 && c != '\n')
+        line += c;
+    close(fd);
+    return line;
+}
+
+// Starts a helper whose first line of output names what it serves. Returns
+// its pid and that line, or 0.
+static GPid start_server(const gchar *const *argv, std::string *first_line)
+{
+    GPid pid = 0;
+    gint out = -1;
+    GError *error = nullptr;
+    if (!g_spawn_async_with_pipes(nullptr, const_cast<gchar **>(argv), nullptr,
+                                  GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_STDERR_TO_DEV_NULL),
+                                  nullptr, nullptr, &pid, nullptr, &out, nullptr, &error)) {
+        g_printerr("cannot start %s: %s\n", argv[0], error->message);
+        g_error_free(error);
+        return 0;
+    }
+    *first_line = read_line(out);
+    if (first_line->empty()) {
+        kill(pid, SIGTERM);
+        return 0;
+    }
+    return pid;
+}
+
+// An X server of this process's own: keyboard focus is one per server, so
+// tests running side by side must not share one.
+static GPid start_private_display()
+{
+    const gchar *argv[] = {"Xvfb",       "-displayfd", "1",   "-screen", "0",
+                           "800x480x24", "-nolisten",  "tcp", nullptr};
+    std::string number;
+    GPid pid = start_server(argv, &number);
+    if (pid)
+        g_setenv("DISPLAY", (":" + number).c_str(), TRUE);
+    return pid;
+}
+
 // A session bus of this process's own, so that tests running side by side
 // never compete for a bus name. Returns the daemon's pid, or 0.
 static GPid start_private_bus()
 {
     const gchar *argv[] = {"dbus-daemon", "--session", "--nofork", "--print-address=1", nullptr};
-    GPid pid = 0;
-    gint out = -1;
-    GError *error = nullptr;
-    if (!g_spawn_async_with_pipes(nullptr, const_cast<gchar **>(argv), nullptr, G_SPAWN_SEARCH_PATH,
-                                  nullptr, nullptr, &pid, nullptr, &out, nullptr, &error)) {
-        g_printerr("no private session bus: %s\n", error->message);
-        g_error_free(error);
-        return 0;
-    }
     std::string address;
-    char c;
-    while (read(out, &c, 1) == 1 && c != '\n')
-        address += c;
-    close(out);
-    if (address.empty()) {
-        kill(pid, SIGTERM);
-        return 0;
-    }
-    g_setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), TRUE);
+    GPid pid = start_server(argv, &address);
+    if (pid)
+        g_setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), TRUE);
     return pid;
 }
 
@@ -84,6 +115,7 @@ int main(int argc, char **argv)
     g_setenv("GSETTINGS_BACKEND", "memory", TRUE);
 
     GPid bus = ulvo_test::start_private_bus();
+    GPid display = ulvo_test::start_private_display();
 
     gdk_threads_init();
     gdk_threads_enter();
@@ -98,5 +130,7 @@ int main(int argc, char **argv)
     ulvo_test::remove_tree(h);
     if (bus)
         kill(bus, SIGTERM);
+    if (display)
+        kill(display, SIGTERM);
     return status;
 }
