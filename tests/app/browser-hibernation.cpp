@@ -6,7 +6,8 @@
 
 using namespace browser_test;
 
-class Hibernation : public testing::Test {
+class Hibernation : public testing::Test
+{
   protected:
     void SetUp() override
     {
@@ -23,10 +24,7 @@ class Hibernation : public testing::Test {
         return value;
     }
 
-    bool can_hibernate()
-    {
-        return kivel_program_get_can_hibernate(kivel_program_get_instance());
-    }
+    bool can_hibernate() { return kivel_program_get_can_hibernate(kivel_program_get_instance()); }
 
     // Another window of the stack covers the browser.
     void go_to_background()

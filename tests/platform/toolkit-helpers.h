@@ -4,7 +4,10 @@
 
 #include "support/ui-test.h"
 
+#include <fcntl.h>
 #include <gtk/gtk.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,36 +15,81 @@
 namespace toolkit_test
 {
 
-// Whether `widget` is mapped and its toplevel really is on screen and has
-// the focus: a window manager maps, places and focuses a window some time
-// after GTK asked for it, and taps before that may miss.
+// Taps and keys go into this process's event queue as the X server would
+// deliver them, so that tests running side by side on one display cannot
+// move each other's pointer. Pointer grabs and the keyboard focus stay
+// shared: tests that need the focus take DisplayLock.
+
+// Whether `widget` is mapped, so it can take taps.
 inline bool is_ready_for_taps(GtkWidget *widget)
 {
-    GtkWidget *toplevel = gtk_widget_get_toplevel(widget);
-    GdkWindow *window = gtk_widget_get_window(toplevel);
-    return gtk_widget_get_mapped(widget) && window &&
-           !(gdk_window_get_state(window) & GDK_WINDOW_STATE_WITHDRAWN) &&
-           (!GTK_IS_WINDOW(toplevel) ||
-            gtk_window_get_window_type(GTK_WINDOW(toplevel)) == GTK_WINDOW_POPUP ||
-            gtk_window_is_active(GTK_WINDOW(toplevel)));
+    return gtk_widget_get_mapped(widget) && gtk_widget_get_window(widget);
 }
 
-// Presents the toplevel of `widget` (nothing else focuses it without a
-// window manager) and waits until it is ready for taps.
 inline bool await_ready_for_taps(GtkWidget *widget)
 {
-    GtkWidget *toplevel = gtk_widget_get_toplevel(widget);
-    if (GTK_IS_WINDOW(toplevel) && gtk_widget_get_visible(toplevel))
-        gtk_window_present(GTK_WINDOW(toplevel));
     return ulvo_test::pump_until([widget] { return is_ready_for_taps(widget); });
 }
 
-// A tap (press and release of button 1) at (x, y) of `window`; the pointer
-// moves there first, as a finger would.
+namespace detail
+{
+
+inline void put_event(GdkEvent *event)
+{
+    gdk_display_put_event(gdk_display_get_default(), event);
+    gdk_event_free(event);
+}
+
+inline void put_pointer_event(GdkWindow *window, GdkEventType type, int x, int y)
+{
+    gint origin_x = 0, origin_y = 0;
+    gdk_window_get_origin(window, &origin_x, &origin_y);
+    GdkEvent *event = gdk_event_new(type);
+    if (type == GDK_ENTER_NOTIFY) {
+        GdkEventCrossing &c = event->crossing;
+        c.window = GDK_WINDOW(g_object_ref(window));
+        c.time = GDK_CURRENT_TIME;
+        c.x = x, c.y = y, c.x_root = origin_x + x, c.y_root = origin_y + y;
+        c.mode = GDK_CROSSING_NORMAL;
+        c.detail = GDK_NOTIFY_NONLINEAR;
+    } else {
+        GdkEventButton &b = event->button;
+        b.window = GDK_WINDOW(g_object_ref(window));
+        b.time = GDK_CURRENT_TIME;
+        b.x = x, b.y = y, b.x_root = origin_x + x, b.y_root = origin_y + y;
+        b.button = 1;
+        b.device = gdk_display_get_core_pointer(gdk_display_get_default());
+    }
+    put_event(event);
+}
+
+inline void put_key_event(GdkWindow *window, GdkEventType type, guint keyval)
+{
+    GdkKeymapKey *keys = nullptr;
+    gint n_keys = 0;
+    gdk_keymap_get_entries_for_keyval(gdk_keymap_get_default(), keyval, &keys, &n_keys);
+    GdkEvent *event = gdk_event_new(type);
+    GdkEventKey &k = event->key;
+    k.window = GDK_WINDOW(g_object_ref(window));
+    k.time = GDK_CURRENT_TIME;
+    k.keyval = keyval;
+    // Key bindings look keys up by their hardware code.
+    if (n_keys > 0) {
+        k.hardware_keycode = guint16(keys[0].keycode);
+        k.group = guint8(keys[0].group);
+    }
+    g_free(keys);
+    put_event(event);
+}
+
+} // namespace detail
+
+// A tap (the finger arrives, presses, lifts) at (x, y) of `window`.
 inline void tap(GdkWindow *window, int x, int y)
 {
-    gdk_test_simulate_button(window, x, y, 1, GdkModifierType(0), GDK_BUTTON_PRESS);
-    gdk_test_simulate_button(window, x, y, 1, GdkModifierType(0), GDK_BUTTON_RELEASE);
+    detail::put_pointer_event(window, GDK_ENTER_NOTIFY, x, y);
+    detail::put_pointer_event(window, GDK_BUTTON_PRESS, x, y);
+    detail::put_pointer_event(window, GDK_BUTTON_RELEASE, x, y);
 }
 
 // A tap in the middle of a button.
@@ -52,13 +100,40 @@ inline void tap_button(GtkWidget *button)
     tap(GTK_BUTTON(button)->event_window, a.width / 2, a.height / 2);
 }
 
+// A key pressed and released while `toplevel` has the keyboard.
 inline void press_key(GtkWidget *toplevel, guint keyval)
 {
-    gdk_test_simulate_key(gtk_widget_get_window(toplevel), -1, -1, keyval, GdkModifierType(0),
-                          GDK_KEY_PRESS);
-    gdk_test_simulate_key(gtk_widget_get_window(toplevel), -1, -1, keyval, GdkModifierType(0),
-                          GDK_KEY_RELEASE);
+    detail::put_key_event(gtk_widget_get_window(toplevel), GDK_KEY_PRESS, keyval);
+    detail::put_key_event(gtk_widget_get_window(toplevel), GDK_KEY_RELEASE, keyval);
 }
+
+// Keeps the tests that need the keyboard focus of the shared display from
+// running at the same time as each other.
+class DisplayLock
+{
+  public:
+    DisplayLock()
+    {
+        std::string name = g_getenv("DISPLAY") ? g_getenv("DISPLAY") : "none";
+        for (char &c : name)
+            if (!g_ascii_isalnum(c))
+                c = '_';
+        std::string path = std::string(g_get_tmp_dir()) + "/ulvo-test-display-" + name + ".lock";
+        fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd_ >= 0)
+            flock(fd_, LOCK_EX);
+    }
+    ~DisplayLock()
+    {
+        if (fd_ >= 0)
+            close(fd_); // releases the lock
+    }
+    DisplayLock(const DisplayLock &) = delete;
+    DisplayLock &operator=(const DisplayLock &) = delete;
+
+  private:
+    int fd_ = -1;
+};
 
 // The first button inside `widget` whose label reads `text`, or nullptr.
 inline GtkWidget *find_button(GtkWidget *widget, const std::string &text)
@@ -134,13 +209,8 @@ inline void when_dialog_shows(std::function<void(GtkWidget *)> act)
         [](gpointer data) -> gboolean {
             auto *act = static_cast<std::function<void(GtkWidget *)> *>(data);
             GtkWidget *dialog = ulvo_test::find_showing_dialog();
-            if (!dialog || !gtk_widget_get_mapped(dialog))
+            if (!dialog || !is_ready_for_taps(dialog))
                 return TRUE;
-            if (!is_ready_for_taps(dialog)) {
-                if (!gtk_window_is_active(GTK_WINDOW(dialog)))
-                    gtk_window_present(GTK_WINDOW(dialog));
-                return TRUE;
-            }
             detail::Watchdog::start(dialog);
             (*act)(dialog);
             delete act;
