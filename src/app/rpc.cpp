@@ -16,6 +16,15 @@ static gboolean location_exists(const gchar *uri)
     return exists;
 }
 
+void ulvo_fm_show_pending_folder(void)
+{
+    ulvo_fm_select_texturi_with_time(pending_folder_uri, 0);
+    if (global_ofm && global_ofm->window)
+        gtk_window_present(GTK_WINDOW(global_ofm->window));
+    g_free(pending_folder_uri);
+    pending_folder_uri = nullptr;
+}
+
 static void open_folder(GArray *arguments)
 {
     if (!arguments || arguments->len < 1)
@@ -30,11 +39,7 @@ static void open_folder(GArray *arguments)
     // still being mounted) stays pending until its volume appears.
     if (details_dialog_open || !location_exists(pending_folder_uri))
         return;
-    ulvo_fm_select_texturi_with_time(pending_folder_uri, 0);
-    if (global_ofm && global_ofm->window)
-        gtk_window_present(GTK_WINDOW(global_ofm->window));
-    g_free(pending_folder_uri);
-    pending_folder_uri = nullptr;
+    ulvo_fm_show_pending_folder();
 }
 
 static void top_application(gpointer program)

@@ -9,4 +9,8 @@ G_BEGIN_DECLS
 gint ulvo_fm_rpc_handler(const gchar *interface, const gchar *method, GArray *arguments,
                          gpointer data, ulvo_rpc_t *retval);
 
+// Moves the view to the pending folder, brings the window to the front and
+// forgets the folder.
+void ulvo_fm_show_pending_folder(void);
+
 G_END_DECLS

@@ -256,11 +256,7 @@ static void on_volume_mounted(KivelFileSystemModel *, const gchar *uri, gpointer
 {
     if (!uri || g_strcmp0(uri, pending_folder_uri) != 0)
         return;
-    ulvo_fm_select_texturi_with_time(pending_folder_uri, 0);
-    if (global_ofm && global_ofm->window)
-        gtk_window_present(GTK_WINDOW(global_ofm->window));
-    g_free(pending_folder_uri);
-    pending_folder_uri = nullptr;
+    ulvo_fm_show_pending_folder();
 }
 
 // ---- Staged construction -------------------------------------------------------

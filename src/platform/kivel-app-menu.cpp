@@ -33,17 +33,10 @@ static void on_button_clicked(GtkButton *, gpointer menu)
     kivel_app_menu_close(KIVEL_APP_MENU(menu));
 }
 
-void kivel_app_menu_append(KivelAppMenu *menu, GtkButton *button)
+static void attach_at(KivelAppMenu *menu, GtkWidget *button, guint index)
 {
-    g_return_if_fail(KIVEL_IS_APP_MENU(menu));
-    g_return_if_fail(GTK_IS_BUTTON(button));
-    menu->buttons = g_list_append(menu->buttons, g_object_ref(button));
-    gtk_widget_set_size_request(GTK_WIDGET(button), button_min_width, button_height);
-    g_signal_connect_object(button, "clicked", G_CALLBACK(on_button_clicked), menu,
-                            GConnectFlags(0));
-    guint index = g_list_length(menu->buttons) - 1;
-    gtk_table_attach_defaults(GTK_TABLE(menu->table), GTK_WIDGET(button), index % columns,
-                              index % columns + 1, index / columns, index / columns + 1);
+    gtk_table_attach_defaults(GTK_TABLE(menu->table), button, index % columns, index % columns + 1,
+                              index / columns, index / columns + 1);
 }
 
 // Hidden buttons leave no holes: the visible ones are attached afresh.
@@ -58,12 +51,25 @@ static void lay_out_visible_buttons(KivelAppMenu *menu)
         GtkWidget *button = GTK_WIDGET(l->data);
         if (!gtk_widget_get_visible(button))
             continue;
-        gtk_table_attach_defaults(GTK_TABLE(menu->table), button, index % columns,
-                                  index % columns + 1, index / columns, index / columns + 1);
-        index++;
+        attach_at(menu, button, index++);
     }
     gtk_table_resize(GTK_TABLE(menu->table), MAX(1u, (index + columns - 1) / columns),
                      index > 1 ? columns : 1);
+}
+
+void kivel_app_menu_append(KivelAppMenu *menu, GtkButton *button)
+{
+    g_return_if_fail(KIVEL_IS_APP_MENU(menu));
+    g_return_if_fail(GTK_IS_BUTTON(button));
+    menu->buttons = g_list_append(menu->buttons, g_object_ref(button));
+    gtk_widget_set_size_request(GTK_WIDGET(button), button_min_width, button_height);
+    g_signal_connect_object(button, "clicked", G_CALLBACK(on_button_clicked), menu,
+                            GConnectFlags(0));
+    // In the table even while hidden, so that showing the menu's children
+    // reaches it; the layout is redone when the menu opens.
+    GList *children = gtk_container_get_children(GTK_CONTAINER(menu->table));
+    attach_at(menu, GTK_WIDGET(button), g_list_length(children));
+    g_list_free(children);
 }
 
 static void place_over_owner(KivelAppMenu *menu, GtkWindow *owner)

@@ -308,7 +308,7 @@ static void stack_remove(KivelWindowStack *stack, GtkWidget *window)
     set_topmost(KIVEL_STACKABLE_WINDOW(window), FALSE);
     refresh_topmost(stack);
     refresh_topmost_when_settled(stack);
-    if (was_top && stack->windows)
+    if (was_top && stack->windows && gtk_widget_get_visible(GTK_WIDGET(stack->windows->data)))
         gtk_window_present(GTK_WINDOW(stack->windows->data));
 }
 

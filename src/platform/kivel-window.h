@@ -71,6 +71,12 @@ gint kivel_window_get_title_height(KivelWindow *window);
 // window itself or a window transient for it (its notes and dialogs).
 // Focus changes settle for a moment before the property follows them, so a
 // dialog that takes the focus from its window does not flip it.
+//
+// Under a bare X server nothing gives a window the focus unless the program
+// asks (a window shown stays inactive, and when the focused window goes the
+// focus goes nowhere); a window manager focuses each window it maps. Both
+// work because the stack asks: it presents the window it puts on top, and
+// the window below when the top one leaves.
 GtkWidget *kivel_stackable_window_new(void);
 gboolean kivel_stackable_window_get_is_topmost(KivelStackableWindow *window);
 
