@@ -64,6 +64,35 @@ UlvoFmSelectionInfo *ulvo_fm_selection_info_new(void);
 void ulvo_fm_selection_info_free(UlvoFmSelectionInfo *selection_info);
 void ulvo_fm_selection_info_mark_stale(UlvoFmSelectionInfo *selection_info);
 
+// Brings the record in line with `file_selection` when it is stale, or
+// always when `check_readonly` asks for the read-only tests. FALSE only for
+// bad arguments.
+gboolean ulvo_fm_update_selection_info(UlvoFmSelectionInfo *selection_info,
+                                       KivelFileSelection *file_selection, gint check_readonly);
+UlvoFmSelectionInfoType
+ulvo_fm_selection_info_get_selection_type(UlvoFmSelectionInfo *selection_info);
+
+// Zeroes the counts and the two folder flags; lists and location flags stay.
+void ulvo_fm_selection_info_reset(UlvoFmSelectionInfo *selection_info);
+// Stores a copy of `uri` (nullable).
+void ulvo_fm_selection_info_set_current_folder(UlvoFmSelectionInfo *selection_info,
+                                               const gchar *uri);
+// Takes `list` and its strings (transfer full) and empties path_info.
+void ulvo_fm_selection_info_set_current_selection(UlvoFmSelectionInfo *selection_info,
+                                                  GSList *list);
+// Counts one item of model item `type` and appends its entry to path_info.
+// The entry borrows `uri` (a string of current_selection) and takes
+// `model_extra` (transfer full, nullable).
+void ulvo_fm_selection_info_update_path_info(UlvoFmSelectionInfo *selection_info, const gchar *uri,
+                                             gint type, gint check_readonly, gchar *model_extra);
+
+// (transfer full) The items a command acts on: the content pane's selected
+// items while that pane is active; with none, the current folder
+// `current_folder` (nullable) alone. `folder_as_selection` (nullable) tells
+// whether the folder stood in.
+GSList *ulvo_fm_selection_items(KivelFileSelection *file_selection, const gchar *current_folder,
+                                gboolean *folder_as_selection);
+
 // Marks the process-wide count out of date; the next refresh recounts.
 void ulvo_fm_invalidate_selection_state(void);
 // Replaces selection_uri with a copy of `uri` (NULL gives "").
