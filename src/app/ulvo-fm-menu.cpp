@@ -4,6 +4,7 @@
 #include "app/ulvo-fm-app.h"
 #include "app/ulvo-fm-browser.h"
 #include "model/fm-assert.h"
+#include "model/location.h"
 
 #include <gdk/gdkkeysyms.h>
 #include <libintl.h>
@@ -85,19 +86,13 @@ KivelAppMenu *ulvo_fm_browser_get_main_menu(UlvoFmBrowser *browser)
     return menu;
 }
 
-// Deciding each entry by the current folder comes with the location
-// checks; until then every entry stays visible.
-static gboolean menu_entry_wanted(gint flags)
-{
-    (void)flags;
-    return TRUE;
-}
-
 void ulvo_fm_browser_menu_show_cb(GtkWidget *, gpointer data)
 {
     UlvoFmBrowser *browser = ULVO_FM_BROWSER(data);
     FM_RETURN_IF_FAIL(browser->file_selection, "browser->file_selection");
     update_current_selection_state(KIVEL_FILE_SELECTION(browser->file_selection));
+    ulvo_fm_update_selection_info(browser->selection_info,
+                                  KIVEL_FILE_SELECTION(browser->file_selection), TRUE);
 
     const struct {
         GtkWidget *button;
@@ -108,7 +103,7 @@ void ulvo_fm_browser_menu_show_cb(GtkWidget *, gpointer data)
                    {browser->delete_button, 15},
                    {browser->sort_button, 9}};
     for (const auto &entry : entries)
-        gtk_widget_set_visible(entry.button, menu_entry_wanted(entry.flags));
+        gtk_widget_set_visible(entry.button, ulvo_fm_check_current_folder(global_ofm, entry.flags));
     gtk_widget_set_visible(browser->memory_usage_button, TRUE);
 }
 
