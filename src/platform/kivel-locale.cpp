@@ -5,7 +5,7 @@
 #include <string.h>
 #include <unistd.h>
 
-static gboolean running_from_build_tree(void)
+gboolean kivel_running_from_build_tree(void)
 {
     gchar *exe = g_file_read_link("/proc/self/exe", nullptr);
     if (!exe)
@@ -19,7 +19,7 @@ const gchar *kivel_locale_dir(void)
 {
     static const gchar *dir = nullptr;
     if (!dir) {
-        if (running_from_build_tree() && g_file_test(ULVO_BUILD_DIR "/locale", G_FILE_TEST_IS_DIR))
+        if (kivel_running_from_build_tree() && g_file_test(ULVO_BUILD_DIR "/locale", G_FILE_TEST_IS_DIR))
             dir = ULVO_BUILD_DIR "/locale";
         else
             dir = ULVO_LOCALEDIR;

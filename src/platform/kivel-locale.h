@@ -5,6 +5,10 @@
 
 G_BEGIN_DECLS
 
+// TRUE when the running program lies in the build tree it was built in, so
+// that it uses the build tree's catalogs and plugins, not installed ones.
+gboolean kivel_running_from_build_tree(void);
+
 // The locale folder to bind catalogs to: the build tree's when the running
 // program was built there, else the one the program was installed with.
 // (transfer none)

@@ -1,6 +1,7 @@
 // The control panel plugin launcher.
 #define G_LOG_DOMAIN "ulvo"
 
+#include "platform/kivel-locale.h"
 #include "platform/ulvo-context.h"
 #include "vfs/glib-ptr.h"
 
@@ -9,19 +10,13 @@
 
 using ulvo::GCharPtr;
 
-static gboolean running_from_build_tree(void)
-{
-    GCharPtr exe(g_file_read_link("/proc/self/exe", nullptr));
-    return exe && g_str_has_prefix(exe.get(), ULVO_BUILD_DIR "/");
-}
-
 // (transfer none)
 static const gchar *plugin_folder(void)
 {
     const gchar *forced = g_getenv("ULVO_PLUGIN_DIR");
     if (forced && *forced)
         return forced;
-    return running_from_build_tree() ? ULVO_BUILD_DIR "/plugins" : ULVO_PLUGINDIR;
+    return kivel_running_from_build_tree() ? ULVO_BUILD_DIR "/plugins" : ULVO_PLUGINDIR;
 }
 
 static gboolean is_plain_file_name(const gchar *filename)

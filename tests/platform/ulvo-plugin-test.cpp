@@ -106,6 +106,8 @@ TEST(UlvoPlugin, MemoryViewListsAnInsertedCardWithItsFigures)
     struct statvfs card;
     ASSERT_EQ(statvfs("/media/mmc1", &card), 0);
 
+    g_rmdir((ulvo_test::test_home() + "/MyDocs").c_str());
+
     Seen seen = run_memory_view(nullptr);
     ASSERT_TRUE(seen.shown);
     EXPECT_EQ(seen.parent, nullptr);

@@ -45,7 +45,7 @@ std::string every_byte()
     return "Normal\nNone\n" + bytes + std::string(3, '\0');
 }
 
-struct StateTest : testing::Test {
+struct UlvoState : testing::Test {
     void SetUp() override
     {
         ASSERT_NE(g_getenv("DBUS_SESSION_BUS_ADDRESS"), nullptr) << "run under dbus-run-session";
@@ -58,7 +58,7 @@ struct StateTest : testing::Test {
 
 } // namespace
 
-TEST_F(StateTest, BytesComeBackAsWrittenAlsoAfterARestart)
+TEST_F(UlvoState, BytesComeBackAsWrittenAlsoAfterARestart)
 {
     EXPECT_EQ(read_state(context), "<error " + std::to_string(ULVO_ERROR_NO_STATE) + ">");
     const std::string bytes = every_byte();
@@ -80,7 +80,7 @@ TEST_F(StateTest, BytesComeBackAsWrittenAlsoAfterARestart)
     EXPECT_EQ(read_state(context), "");
 }
 
-TEST_F(StateTest, AFailedWriteKeepsThePreviousState)
+TEST_F(UlvoState, AFailedWriteKeepsThePreviousState)
 {
     const std::string previous = "Normal\nNone\nContentPane\nfile:///home/u/MyDocs\n";
     ASSERT_EQ(write_state(context, previous), ULVO_OK);
@@ -111,7 +111,7 @@ TEST_F(StateTest, AFailedWriteKeepsThePreviousState)
     EXPECT_EQ(names, std::string(kApp) + " ") << "a temporary file was left behind";
 }
 
-TEST_F(StateTest, NoFolderForTheStateIsAnErrorNotACrash)
+TEST_F(UlvoState, NoFolderForTheStateIsAnErrorNotACrash)
 {
     // A file where the folder should be stops root as well as anyone.
     ulvo_test::write_file(std::string(g_get_user_cache_dir()) + "/ulvo", "in the way");

@@ -29,8 +29,8 @@ struct Storage {
 
 struct Usage {
     guint64 used;
+    // What the user can still write; space reserved for root counts as neither.
     guint64 free;
-    guint64 total;
 };
 } // namespace
 
@@ -42,7 +42,6 @@ static gboolean read_usage(const gchar *path, Usage *usage)
         return FALSE;
     }
     guint64 unit = fs.f_frsize ? fs.f_frsize : fs.f_bsize;
-    usage->total = guint64(fs.f_blocks) * unit;
     usage->used = guint64(fs.f_blocks - fs.f_bfree) * unit;
     usage->free = guint64(fs.f_bavail) * unit;
     return TRUE;
@@ -81,8 +80,9 @@ static GtkWidget *storage_section(const Storage &storage)
         return box;
     }
     GtkWidget *bar = gtk_progress_bar_new();
+    guint64 usable = usage.used + usage.free;
     gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(bar),
-                                  usage.total ? double(usage.used) / double(usage.total) : 0.0);
+                                  usable ? double(usage.used) / double(usable) : 0.0);
     gtk_box_pack_start(GTK_BOX(box), bar, FALSE, FALSE, 0);
 
     GtkWidget *table = gtk_table_new(2, 2, FALSE);
@@ -106,6 +106,7 @@ static GtkWidget *memory_dialog_new(GtkWindow *parent)
     GtkWidget *dialog = gtk_dialog_new();
     gtk_window_set_title(GTK_WINDOW(dialog), tr("memo_ti_memory_usage"));
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
+    gtk_window_set_default_size(GTK_WINDOW(dialog), 360, -1);
     if (parent)
         gtk_window_set_transient_for(GTK_WINDOW(dialog), parent);
     gtk_dialog_add_button(GTK_DIALOG(dialog), tr("memo_bd_close"), GTK_RESPONSE_CLOSE);
