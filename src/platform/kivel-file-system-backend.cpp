@@ -22,12 +22,16 @@ static void kivel_file_system_backend_class_init(KivelFileSystemBackendClass *) 
 
 KivelFileSystemBackend *fs_backend_new(KivelFileSystemModel *model)
 {
-    auto *backend = KIVEL_FILE_SYSTEM_BACKEND(g_object_new(KIVEL_TYPE_FILE_SYSTEM_BACKEND, nullptr));
+    auto *backend =
+        KIVEL_FILE_SYSTEM_BACKEND(g_object_new(KIVEL_TYPE_FILE_SYSTEM_BACKEND, nullptr));
     backend->model = model;
     return backend;
 }
 
-void fs_backend_forget_model(KivelFileSystemBackend *backend) { backend->model = nullptr; }
+void fs_backend_forget_model(KivelFileSystemBackend *backend)
+{
+    backend->model = nullptr;
+}
 
 // ---- URI arithmetic ----
 
@@ -39,7 +43,10 @@ static const gchar *path_start(const gchar *uri)
     return sep ? strchr(sep + 3, '/') : nullptr;
 }
 
-static gboolean is_file_uri(const gchar *uri) { return g_ascii_strncasecmp(uri, "file:", 5) == 0; }
+static gboolean is_file_uri(const gchar *uri)
+{
+    return g_ascii_strncasecmp(uri, "file:", 5) == 0;
+}
 
 gchar *fs_canonical_uri(const gchar *uri)
 {
@@ -114,8 +121,9 @@ gchar *fs_child_uri(const gchar *parent_uri, const gchar *name)
     } else {
         escaped = g_uri_escape_string(name, G_URI_RESERVED_CHARS_ALLOWED_IN_PATH_ELEMENT, FALSE);
     }
-    gchar *child = g_str_has_suffix(parent_uri, "/") ? g_strconcat(parent_uri, escaped, nullptr)
-                                                      : g_strconcat(parent_uri, "/", escaped, nullptr);
+    gchar *child = g_str_has_suffix(parent_uri, "/")
+                       ? g_strconcat(parent_uri, escaped, nullptr)
+                       : g_strconcat(parent_uri, "/", escaped, nullptr);
     g_free(escaped);
     return child;
 }

@@ -17,7 +17,10 @@ static void tree_model_init(GtkTreeModelIface *iface);
 G_DEFINE_TYPE_WITH_CODE(KivelFileSystemModel, kivel_file_system_model, G_TYPE_OBJECT,
                         G_IMPLEMENT_INTERFACE(GTK_TYPE_TREE_MODEL, tree_model_init))
 
-const gchar *fs_text(const gchar *id) { return dcgettext("kivel-fm", id, LC_MESSAGES); }
+const gchar *fs_text(const gchar *id)
+{
+    return dcgettext("kivel-fm", id, LC_MESSAGES);
+}
 
 void fs_model_emit_finished_loading(KivelFileSystemModel *model, FsNode *folder)
 {
@@ -61,14 +64,19 @@ static GType column_type(gint column)
     }
 }
 
-static GtkTreeModelFlags model_get_flags(GtkTreeModel *) { return GTK_TREE_MODEL_ITERS_PERSIST; }
+static GtkTreeModelFlags model_get_flags(GtkTreeModel *)
+{
+    return GTK_TREE_MODEL_ITERS_PERSIST;
+}
 
-static gint model_get_n_columns(GtkTreeModel *) { return KIVEL_FILE_SYSTEM_MODEL_N_COLUMNS; }
+static gint model_get_n_columns(GtkTreeModel *)
+{
+    return KIVEL_FILE_SYSTEM_MODEL_N_COLUMNS;
+}
 
 static GType model_get_column_type(GtkTreeModel *, gint column)
 {
-    g_return_val_if_fail(column >= 0 && column < KIVEL_FILE_SYSTEM_MODEL_N_COLUMNS,
-                         G_TYPE_INVALID);
+    g_return_val_if_fail(column >= 0 && column < KIVEL_FILE_SYSTEM_MODEL_N_COLUMNS, G_TYPE_INVALID);
     return column_type(column);
 }
 
@@ -104,8 +112,7 @@ static GtkTreePath *model_get_path(GtkTreeModel *tree_model, GtkTreeIter *iter)
     return fs_node_path(node);
 }
 
-static void model_get_value(GtkTreeModel *tree_model, GtkTreeIter *iter, gint column,
-                            GValue *value)
+static void model_get_value(GtkTreeModel *tree_model, GtkTreeIter *iter, gint column, GValue *value)
 {
     auto *model = KIVEL_FILE_SYSTEM_MODEL(tree_model);
     g_return_if_fail(column >= 0 && column < KIVEL_FILE_SYSTEM_MODEL_N_COLUMNS);
@@ -332,19 +339,19 @@ static void kivel_file_system_model_class_init(KivelFileSystemModelClass *klass)
         g_param_spec_object("ref-widget", "Reference widget", "Widget whose screen gives icons",
                             GTK_TYPE_WIDGET,
                             GParamFlags(G_PARAM_READWRITE | G_PARAM_CONSTRUCT_ONLY)));
-    g_object_class_install_property(
-        object_class, PROP_BACKEND_OBJECT,
-        g_param_spec_object("backend-object", "Backend object",
-                            "Converts between paths and text URIs", KIVEL_TYPE_FILE_SYSTEM_BACKEND,
-                            G_PARAM_READABLE));
+    g_object_class_install_property(object_class, PROP_BACKEND_OBJECT,
+                                    g_param_spec_object("backend-object", "Backend object",
+                                                        "Converts between paths and text URIs",
+                                                        KIVEL_TYPE_FILE_SYSTEM_BACKEND,
+                                                        G_PARAM_READABLE));
 
     signals[SIGNAL_VOLDEV_MOUNTED] =
         g_signal_new("voldev-mounted", G_TYPE_FROM_CLASS(klass), G_SIGNAL_RUN_LAST, 0, nullptr,
                      nullptr, g_cclosure_marshal_VOID__STRING, G_TYPE_NONE, 1, G_TYPE_STRING);
-    signals[SIGNAL_FINISHED_LOADING] = g_signal_new(
-        "finished-loading", G_TYPE_FROM_CLASS(klass), G_SIGNAL_RUN_LAST, 0, nullptr, nullptr,
-        g_cclosure_marshal_VOID__BOXED, G_TYPE_NONE, 1,
-        GTK_TYPE_TREE_ITER | G_SIGNAL_TYPE_STATIC_SCOPE);
+    signals[SIGNAL_FINISHED_LOADING] =
+        g_signal_new("finished-loading", G_TYPE_FROM_CLASS(klass), G_SIGNAL_RUN_LAST, 0, nullptr,
+                     nullptr, g_cclosure_marshal_VOID__BOXED, G_TYPE_NONE, 1,
+                     GTK_TYPE_TREE_ITER | G_SIGNAL_TYPE_STATIC_SCOPE);
 }
 
 GtkTreeModel *kivel_file_system_model_new(GtkWidget *ref_widget)
@@ -476,8 +483,7 @@ void kivel_file_system_model_load_children(KivelFileSystemModel *model, GtkTreeI
         fs_load_children(model, node);
 }
 
-gboolean kivel_file_system_model_children_loaded(KivelFileSystemModel *model,
-                                                 GtkTreeIter *folder)
+gboolean kivel_file_system_model_children_loaded(KivelFileSystemModel *model, GtkTreeIter *folder)
 {
     g_return_val_if_fail(KIVEL_IS_FILE_SYSTEM_MODEL(model), FALSE);
     FsNode *node = fs_model_node_for(model, folder);

@@ -14,7 +14,8 @@ G_BEGIN_DECLS
 #define KIVEL_TYPE_FILE_SYSTEM_MODEL (kivel_file_system_model_get_type())
 #define KIVEL_FILE_SYSTEM_MODEL(o)                                                                 \
     (G_TYPE_CHECK_INSTANCE_CAST((o), KIVEL_TYPE_FILE_SYSTEM_MODEL, KivelFileSystemModel))
-#define KIVEL_IS_FILE_SYSTEM_MODEL(o) (G_TYPE_CHECK_INSTANCE_TYPE((o), KIVEL_TYPE_FILE_SYSTEM_MODEL))
+#define KIVEL_IS_FILE_SYSTEM_MODEL(o)                                                              \
+    (G_TYPE_CHECK_INSTANCE_TYPE((o), KIVEL_TYPE_FILE_SYSTEM_MODEL))
 
 typedef struct _KivelFileSystemModel KivelFileSystemModel;
 typedef struct _KivelFileSystemModelClass KivelFileSystemModelClass;
@@ -104,8 +105,7 @@ gboolean kivel_file_system_model_load_path(KivelFileSystemModel *model, const gc
 void kivel_file_system_model_load_children(KivelFileSystemModel *model, GtkTreeIter *folder);
 
 // TRUE when the children of `folder` are all in the model.
-gboolean kivel_file_system_model_children_loaded(KivelFileSystemModel *model,
-                                                 GtkTreeIter *folder);
+gboolean kivel_file_system_model_children_loaded(KivelFileSystemModel *model, GtkTreeIter *folder);
 
 // Re-reads the folder at `uri` (or the folder of the file at `uri`) when it is
 // loaded; rows are added, changed and removed to match the disk.

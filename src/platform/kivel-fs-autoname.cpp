@@ -7,7 +7,7 @@
 #include <string>
 
 // How many numbers are tried before giving up.
-static const int FS_AUTONAME_TRIES = 10000;
+static const int FS_AUTONAME_TRIES = 1000;
 // The longest file name most file systems take, in bytes.
 static const gsize FS_NAME_MAX = 255;
 

@@ -24,8 +24,7 @@ static const char *const *icon_candidates(FsIcon icon)
     static const char *const images[] = {"folder-pictures", "folder", "gtk-directory", nullptr};
     static const char *const videos[] = {"folder-videos", "folder", "gtk-directory", nullptr};
     static const char *const sounds[] = {"folder-music", "folder", "gtk-directory", nullptr};
-    static const char *const documents[] = {"folder-documents", "folder", "gtk-directory",
-                                            nullptr};
+    static const char *const documents[] = {"folder-documents", "folder", "gtk-directory", nullptr};
     static const char *const camera[] = {"camera-photo", "folder", "gtk-directory", nullptr};
     switch (icon) {
     case FS_ICON_FILE:

@@ -97,8 +97,9 @@ static bool fill_from_info(FsNode *node, FsNode *parent, GFileInfo *info)
     gint64 size = gint64(g_file_info_get_attribute_uint64(info, G_FILE_ATTRIBUTE_STANDARD_SIZE));
     gint64 mtime = gint64(g_file_info_get_attribute_uint64(info, G_FILE_ATTRIBUTE_TIME_MODIFIED));
     bool readonly = info_says_readonly(info);
-    guint8 item_type = special ? special
-                               : (folder ? KIVEL_FILE_SYSTEM_MODEL_FOLDER : KIVEL_FILE_SYSTEM_MODEL_FILE);
+    guint8 item_type =
+        special ? special
+                : (folder ? KIVEL_FILE_SYSTEM_MODEL_FOLDER : KIVEL_FILE_SYSTEM_MODEL_FILE);
     guint8 icon = special ? fs_special_folder_icon(special)
                           : (folder ? FS_ICON_FOLDER : fs_icon_for_content_type(mime));
     const gchar *shown =
@@ -167,8 +168,8 @@ static void remove_unseen_children(KivelFileSystemModel *model, FsNode *node)
 {
     std::vector<std::string> stale;
     guint generation = node->folder->generation;
-    for (GSequenceIter *it = g_sequence_get_begin_iter(node->children);
-         !g_sequence_iter_is_end(it); it = g_sequence_iter_next(it)) {
+    for (GSequenceIter *it = g_sequence_get_begin_iter(node->children); !g_sequence_iter_is_end(it);
+         it = g_sequence_iter_next(it)) {
         auto *child = static_cast<FsNode *>(g_sequence_get(it));
         if (!child->placeholder && child->generation != generation)
             stale.emplace_back(child->name);
@@ -199,6 +200,8 @@ static void finish_job(FsLoadJob *job, GError *error)
               error->message);
         if (!job->reload)
             node->available = 0;
+    } else if (node->rank == FS_RANK_NONE) {
+        node->available = 1; // readable again
     }
     if (folder->placeholder)
         fs_model_remove(model, folder->placeholder);
@@ -218,12 +221,12 @@ static gboolean drain_infos(gpointer data)
 {
     auto *job = static_cast<FsLoadJob *>(data);
     gint64 start = g_get_monotonic_time();
-    int done = 0;
+    // Views may make each row cost milliseconds: the clock is read per row.
     while (job->node && !g_queue_is_empty(&job->infos)) {
         auto *info = static_cast<GFileInfo *>(g_queue_pop_head(&job->infos));
         upsert_child(job->model, job->node, info);
         g_object_unref(info);
-        if (++done % 32 == 0 && g_get_monotonic_time() - start > FS_SLICE_US)
+        if (g_get_monotonic_time() - start > FS_SLICE_US)
             break;
     }
     if (!job->node)

@@ -78,8 +78,7 @@ static gchar *documents_path(void)
 static void ensure_documents_folder(const gchar *path)
 {
     if (g_mkdir_with_parents(path, 0755) != 0) {
-        g_log(FS_LOG_DOMAIN, G_LOG_LEVEL_WARNING, "Cannot create %s: %s", path,
-              g_strerror(errno));
+        g_log(FS_LOG_DOMAIN, G_LOG_LEVEL_WARNING, "Cannot create %s: %s", path, g_strerror(errno));
         return;
     }
     for (const FsSpecialFolder &special : SPECIAL_FOLDERS) {
@@ -99,7 +98,7 @@ enum FsPresence {
     FS_ROW_WHEN_MOUNTED, // other media: while mounted
 };
 
-struct FsRootSpec {
+struct FsRootPlace {
     const gchar *path;
     FsRank rank;
     int item_type;
@@ -216,27 +215,28 @@ static bool update_device_root(FsNode *row, const gchar *path, GUnixMountEntry *
     return changed;
 }
 
-static FsNode *new_device_root(const FsRootSpec &spec, gchar *uri)
+static FsNode *new_device_root(const FsRootPlace &place, gchar *uri)
 {
-    FsNode *row = fs_node_new(uri, g_path_get_basename(spec.path));
-    row->rank = spec.rank;
-    row->item_type = guint8(spec.item_type);
-    row->icon = spec.icon;
+    FsNode *row = fs_node_new(uri, g_path_get_basename(place.path));
+    row->rank = place.rank;
+    row->item_type = guint8(place.item_type);
+    row->icon = place.icon;
     row->is_folder = true;
     row->mime = g_intern_static_string("inode/directory");
     return row;
 }
 
-static void sync_root(KivelFileSystemModel *model, GList *mounts, const FsRootSpec &spec,
+static void sync_root(KivelFileSystemModel *model, GList *mounts, const FsRootPlace &place,
                       bool announce)
 {
-    gchar *uri = g_filename_to_uri(spec.path, nullptr, nullptr);
+    gchar *uri = g_filename_to_uri(place.path, nullptr, nullptr);
     if (!uri)
         return;
-    GUnixMountEntry *entry = mount_at(mounts, spec.path);
+    GUnixMountEntry *entry = mount_at(mounts, place.path);
     FsNode *row = top_level_row(model, uri);
-    bool present = spec.presence == FS_ROW_ALWAYS || entry ||
-                   (spec.presence == FS_ROW_WHEN_FOLDER && g_file_test(spec.path, G_FILE_TEST_IS_DIR));
+    bool present =
+        place.presence == FS_ROW_ALWAYS || entry ||
+        (place.presence == FS_ROW_WHEN_FOLDER && g_file_test(place.path, G_FILE_TEST_IS_DIR));
     if (!present) {
         if (row)
             fs_model_remove(model, row);
@@ -246,16 +246,16 @@ static void sync_root(KivelFileSystemModel *model, GList *mounts, const FsRootSp
 
     bool is_new = row == nullptr;
     if (is_new)
-        row = new_device_root(spec, uri);
+        row = new_device_root(place, uri);
     else
         g_free(uri);
     bool was_mounted = row->mounted;
     gchar *label = nullptr;
-    if (entry && spec.rank != FS_RANK_DOCUMENTS)
-        label = volume_name(model, spec.path, spec.presence == FS_ROW_WHEN_MOUNTED);
-    if (!label && spec.presence == FS_ROW_WHEN_MOUNTED)
-        label = g_path_get_basename(spec.path);
-    bool changed = update_device_root(row, spec.path, entry, label, spec.title_id);
+    if (entry && place.rank != FS_RANK_DOCUMENTS)
+        label = volume_name(model, place.path, place.presence == FS_ROW_WHEN_MOUNTED);
+    if (!label && place.presence == FS_ROW_WHEN_MOUNTED)
+        label = g_path_get_basename(place.path);
+    bool changed = update_device_root(row, place.path, entry, label, place.title_id);
     g_free(label);
 
     if (is_new) {
@@ -307,9 +307,9 @@ static void sync_other_media(KivelFileSystemModel *model, GList *mounts, bool an
             fs_model_remove(model, row);
     }
     for (const std::string &path : paths) {
-        FsRootSpec spec = {path.c_str(), FS_RANK_REMOVABLE,   KIVEL_FILE_SYSTEM_MODEL_MMC,
-                           FS_ICON_REMOVABLE, nullptr,        FS_ROW_WHEN_MOUNTED};
-        sync_root(model, mounts, spec, announce);
+        FsRootPlace place = {path.c_str(),      FS_RANK_REMOVABLE, KIVEL_FILE_SYSTEM_MODEL_MMC,
+                             FS_ICON_REMOVABLE, nullptr,           FS_ROW_WHEN_MOUNTED};
+        sync_root(model, mounts, place, announce);
     }
 }
 
@@ -321,7 +321,7 @@ static void sync_all(KivelFileSystemModel *model, bool announce)
 {
     GList *mounts = g_unix_mounts_get(nullptr);
     gchar *documents = documents_path();
-    const FsRootSpec roots[] = {
+    const FsRootPlace roots[] = {
         {documents, FS_RANK_DOCUMENTS, KIVEL_FILE_SYSTEM_MODEL_LOCAL_DEVICE, FS_ICON_DOCUMENTS_ROOT,
          "sfil_li_root_mydocs", FS_ROW_ALWAYS},
         {CARD_1_PATH, FS_RANK_CARD_1, KIVEL_FILE_SYSTEM_MODEL_MMC, FS_ICON_MEMORY_CARD,
@@ -329,8 +329,8 @@ static void sync_all(KivelFileSystemModel *model, bool announce)
         {CARD_2_PATH, FS_RANK_CARD_2, KIVEL_FILE_SYSTEM_MODEL_MMC, FS_ICON_MEMORY_CARD,
          "sfil_li_memory_card_2", FS_ROW_WHEN_FOLDER},
     };
-    for (const FsRootSpec &spec : roots)
-        sync_root(model, mounts, spec, announce);
+    for (const FsRootPlace &place : roots)
+        sync_root(model, mounts, place, announce);
     sync_other_media(model, mounts, announce);
     g_free(documents);
     g_list_free_full(mounts, reinterpret_cast<GDestroyNotify>(g_unix_mount_free));

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-namespace model_test {
+namespace model_test
+{
 
 // The file URI of a local path, as GIO spells it.
 inline std::string uri_of(const std::string &path)
@@ -50,7 +51,8 @@ inline gint64 int64_column(GtkTreeModel *model, GtkTreeIter *iter, int column)
     return value;
 }
 
-class ModelTest : public testing::Test {
+class ModelTest : public testing::Test
+{
   protected:
     void SetUp() override
     {
