@@ -126,6 +126,38 @@ static gboolean on_button_press(GtkWidget *view, GdkEventButton *event, gpointer
     return handled;
 }
 
+static void cancel_activation(KivelPanePress *press)
+{
+    if (press->activate_source) {
+        g_source_remove(press->activate_source);
+        press->activate_source = 0;
+    }
+    g_clear_pointer(&press->activate_path, gtk_tree_path_free);
+}
+
+static gboolean activate_tapped(gpointer data)
+{
+    auto press = static_cast<KivelPanePress *>(data);
+    press->activate_source = 0;
+    GtkTreePath *path = press->activate_path;
+    press->activate_path = nullptr;
+    // Only while the pane still lists the rows the tap was on.
+    if (press->activate_generation == press->fs->generation)
+        gtk_tree_view_row_activated(GTK_TREE_VIEW(press->view), path, nullptr);
+    gtk_tree_path_free(path);
+    return FALSE;
+}
+
+// Entering a folder replaces the view's rows, which the view must not see in
+// the middle of handling the release.
+static void activate_later(KivelPanePress *press, GtkTreePath *path)
+{
+    cancel_activation(press);
+    press->activate_path = gtk_tree_path_copy(path);
+    press->activate_generation = press->fs->generation;
+    press->activate_source = gdk_threads_add_idle(activate_tapped, press);
+}
+
 static gboolean on_button_release(GtkWidget *view, GdkEventButton *event, gpointer data)
 {
     auto press = static_cast<KivelPanePress *>(data);
@@ -138,7 +170,7 @@ static gboolean on_button_release(GtkWidget *view, GdkEventButton *event, gpoint
     if (tap && !press->long_press_fired) {
         GtkTreePath *here = path_at(view, event->x, event->y);
         if (here && gtk_tree_path_compare(here, tap) == 0)
-            gtk_tree_view_row_activated(GTK_TREE_VIEW(view), tap, nullptr);
+            activate_later(press, tap);
         if (here)
             gtk_tree_path_free(here);
     }
@@ -150,16 +182,14 @@ static gboolean on_button_release(GtkWidget *view, GdkEventButton *event, gpoint
 static gboolean on_motion(GtkWidget *view, GdkEventMotion *event, gpointer data)
 {
     auto press = static_cast<KivelPanePress *>(data);
-    if (press->pressed && gtk_drag_check_threshold(view, static_cast<gint>(press->x),
-                                                   static_cast<gint>(press->y),
-                                                   static_cast<gint>(event->x),
-                                                   static_cast<gint>(event->y)))
+    if (press->pressed &&
+        gtk_drag_check_threshold(view, static_cast<gint>(press->x), static_cast<gint>(press->y),
+                                 static_cast<gint>(event->x), static_cast<gint>(event->y)))
         forget_press(press); // a drag or a scroll, not a press
     return FALSE;
 }
 
-void kivel_file_selection_press_init(KivelFileSelection *fs, KivelPanePress *press,
-                                     GtkWidget *view)
+void kivel_file_selection_press_init(KivelFileSelection *fs, KivelPanePress *press, GtkWidget *view)
 {
     press->fs = fs;
     press->view = view;
@@ -172,5 +202,6 @@ void kivel_file_selection_press_init(KivelFileSelection *fs, KivelPanePress *pre
 void kivel_file_selection_press_dispose(KivelPanePress *press)
 {
     forget_press(press);
+    cancel_activation(press);
     press->pressed = FALSE;
 }

@@ -6,6 +6,11 @@
 
 G_BEGIN_DECLS
 
+// Media servers' locations.
+#define KIVEL_UPNP_PREFIX "upnpav://"
+// The one column of the content pane's list store: the KivelContentEntry.
+#define KIVEL_CONTENT_STORE_ENTRY 0
+
 // One child row of the current folder, in the model's order. Rows that are
 // not listed (the loading placeholder, filtered items) have entries too, so
 // that a model position always finds its entry.
@@ -34,6 +39,10 @@ typedef struct {
     gboolean pressed;
     gboolean long_press_fired;
     GtkTreePath *tap_path;
+    // A tap opens its item once the view is done with the release.
+    GtkTreePath *activate_path;
+    guint activate_generation;
+    guint activate_source;
 } KivelPanePress;
 
 struct _KivelFileSelection {
@@ -63,9 +72,11 @@ struct _KivelFileSelection {
     GSequence *shown;     // KivelContentEntry*, listed ones in display order
     GHashTable *by_uri;   // uri -> KivelContentEntry*
     guint fill_source;
+    GQueue *leftovers; // mirrors of folders left, freed a slice at a time
+    guint reap_source;
     guint generation; // counts mirror rebuilds, so a fill step notices one
     gchar *pending_cursor_uri;
-    GHashTable *dimmed; // set of uris
+    GHashTable *dimmed;      // set of uris
     GHashTable *large_icons; // GdkPixbuf* -> scaled GdkPixbuf*
     gint selection_signal_blocked;
     gint navi_signal_blocked;
@@ -101,14 +112,17 @@ void kivel_file_selection_set_active_pane_from_user(KivelFileSelection *fs, gint
 
 // Content pane: building, the mirror's life and the model's changes.
 void kivel_file_selection_content_init(KivelFileSelection *fs);
+// The content view with its columns.
+void kivel_file_selection_content_build_view(KivelFileSelection *fs);
+GtkTreeSelection *kivel_file_selection_content_selection(KivelFileSelection *fs);
 void kivel_file_selection_content_dispose(KivelFileSelection *fs);
 // Starts mirroring the current folder's children, dropping the old mirror.
 void kivel_file_selection_content_reload(KivelFileSelection *fs);
 // TRUE when the listing rules admit the item.
 gboolean kivel_file_selection_item_is_shown(KivelFileSelection *fs, const gchar *uri,
-                                             gboolean is_folder, gboolean is_placeholder,
-                                             gboolean is_hidden, gboolean is_readonly,
-                                             gint item_type);
+                                            gboolean is_folder, gboolean is_placeholder,
+                                            gboolean is_hidden, gboolean is_readonly,
+                                            gint item_type);
 void kivel_file_selection_content_row_inserted(KivelFileSelection *fs, gint index,
                                                GtkTreeIter *iter);
 void kivel_file_selection_content_row_deleted(KivelFileSelection *fs, gint index);
@@ -119,8 +133,7 @@ void kivel_file_selection_content_rows_reordered(KivelFileSelection *fs, gint *n
 gboolean kivel_file_selection_content_model_iter(KivelFileSelection *fs, KivelContentEntry *entry,
                                                  GtkTreeIter *iter);
 // (transfer none) (nullable) The entry shown at `path` of the content view.
-KivelContentEntry *kivel_file_selection_content_entry_at(KivelFileSelection *fs,
-                                                         GtkTreePath *path);
+KivelContentEntry *kivel_file_selection_content_entry_at(KivelFileSelection *fs, GtkTreePath *path);
 void kivel_file_selection_content_apply_mode(KivelFileSelection *fs);
 void kivel_file_selection_content_apply_edit_mode(KivelFileSelection *fs);
 void kivel_file_selection_content_apply_headers(KivelFileSelection *fs);
@@ -132,7 +145,19 @@ void kivel_file_selection_press_init(KivelFileSelection *fs, KivelPanePress *pre
 void kivel_file_selection_press_dispose(KivelPanePress *press);
 
 // Current folder helpers.
-gboolean kivel_file_selection_current_folder_model_iter(KivelFileSelection *fs,
-                                                        GtkTreeIter *iter);
+gboolean kivel_file_selection_current_folder_model_iter(KivelFileSelection *fs, GtkTreeIter *iter);
+// Moves to `folder` (NULL: the top), loads it and reports the change.
+void kivel_file_selection_change_current_folder(KivelFileSelection *fs, GtkTreeIter *folder);
+
+// Navigation pane.
+void kivel_file_selection_navigation_build(KivelFileSelection *fs);
+// Gives the tree its filter model, or takes it away.
+void kivel_file_selection_navigation_attach(KivelFileSelection *fs);
+void kivel_file_selection_navigation_detach(KivelFileSelection *fs);
+// Shows the current folder in the tree, unfolded.
+void kivel_file_selection_navigation_sync(KivelFileSelection *fs);
+// Unfolds the model row at `folder` in the tree.
+void kivel_file_selection_navigation_unfold(KivelFileSelection *fs, GtkTreePath *folder);
+void kivel_file_selection_navigation_refilter(KivelFileSelection *fs);
 
 G_END_DECLS

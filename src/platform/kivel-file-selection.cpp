@@ -1,6 +1,8 @@
-// The file selection widget: the panes, the current folder, the navigation
-// tree and the widget's properties and signals. The content pane's mirror
-// lives in kivel-file-selection-content.cpp, presses in
+// The file selection widget: its panes, the current folder, the model's
+// signals, the active pane, properties and signals. The content pane's
+// mirror is in kivel-file-selection-content.cpp, its view in
+// kivel-file-selection-items.cpp, the tree in
+// kivel-file-selection-navigation.cpp, presses in
 // kivel-file-selection-press.cpp.
 #include "platform/kivel-file-selection-private.h"
 
@@ -34,8 +36,6 @@ enum {
 
 static guint signals[N_SIGNALS];
 
-#define UPNP_PREFIX "upnpav://"
-
 G_DEFINE_TYPE(KivelFileSelection, kivel_file_selection, GTK_TYPE_VBOX)
 
 void kivel_file_selection_emit_selection_changed(KivelFileSelection *fs)
@@ -50,17 +50,17 @@ void kivel_file_selection_emit_file_activated(KivelFileSelection *fs)
 
 void kivel_file_selection_emit_context_menu(KivelFileSelection *fs, gint pane)
 {
-    g_signal_emit(fs,
-                  signals[pane == KIVEL_FILE_SELECTION_PANE_NAVIGATION
-                              ? SIGNAL_NAVIGATION_CONTEXT_MENU
-                              : SIGNAL_CONTENT_CONTEXT_MENU],
-                  0);
+    g_signal_emit(
+        fs,
+        signals[pane == KIVEL_FILE_SELECTION_PANE_NAVIGATION ? SIGNAL_NAVIGATION_CONTEXT_MENU
+                                                             : SIGNAL_CONTENT_CONTEXT_MENU],
+        0);
 }
 
 gboolean kivel_file_selection_item_is_shown(KivelFileSelection *fs, const gchar *uri,
-                                             gboolean is_folder, gboolean is_placeholder,
-                                             gboolean is_hidden, gboolean is_readonly,
-                                             gint item_type)
+                                            gboolean is_folder, gboolean is_placeholder,
+                                            gboolean is_hidden, gboolean is_readonly,
+                                            gint item_type)
 {
     if (is_placeholder || !uri)
         return FALSE;
@@ -72,7 +72,7 @@ gboolean kivel_file_selection_item_is_shown(KivelFileSelection *fs, const gchar 
     // dot-named at times and always shown.
     if (is_hidden && item_type < KIVEL_FILE_SYSTEM_MODEL_SAFE_FOLDER_IMAGES)
         return FALSE;
-    return fs->show_upnp || !g_str_has_prefix(uri, UPNP_PREFIX);
+    return fs->show_upnp || !g_str_has_prefix(uri, KIVEL_UPNP_PREFIX);
 }
 
 // ---- Current folder -------------------------------------------------------
@@ -99,31 +99,7 @@ static gboolean row_is_folder(GtkTreeModel *model, GtkTreeIter *iter)
     return !placeholder && (folder || type >= KIVEL_FILE_SYSTEM_MODEL_FOLDER);
 }
 
-// Shows the current folder in the navigation tree, unfolded.
-static void sync_navigation(KivelFileSelection *fs)
-{
-    if (!fs->navi_filter || !gtk_widget_get_visible(fs->navi_scroller))
-        return;
-    GtkTreeView *view = GTK_TREE_VIEW(fs->navi_view);
-    fs->navi_signal_blocked++;
-    GtkTreePath *path = fs->current ? gtk_tree_row_reference_get_path(fs->current) : nullptr;
-    GtkTreePath *shown = path ? gtk_tree_model_filter_convert_child_path_to_path(
-                                    GTK_TREE_MODEL_FILTER(fs->navi_filter), path)
-                              : nullptr;
-    if (shown) {
-        gtk_tree_view_expand_to_path(view, shown);
-        gtk_tree_view_set_cursor(view, shown, nullptr, FALSE);
-        gtk_tree_view_scroll_to_cell(view, shown, nullptr, FALSE, 0, 0);
-        gtk_tree_path_free(shown);
-    } else {
-        gtk_tree_selection_unselect_all(gtk_tree_view_get_selection(view));
-    }
-    if (path)
-        gtk_tree_path_free(path);
-    fs->navi_signal_blocked--;
-}
-
-static void change_current_folder(KivelFileSelection *fs, GtkTreeIter *folder)
+void kivel_file_selection_change_current_folder(KivelFileSelection *fs, GtkTreeIter *folder)
 {
     if (fs->lost_folder_source) {
         g_source_remove(fs->lost_folder_source);
@@ -131,8 +107,8 @@ static void change_current_folder(KivelFileSelection *fs, GtkTreeIter *folder)
     }
     GtkTreePath *path = folder ? gtk_tree_model_get_path(fs->model, folder) : nullptr;
     GtkTreePath *old = fs->current ? gtk_tree_row_reference_get_path(fs->current) : nullptr;
-    gboolean same = (!path && !fs->current) ||
-                    (path && old && gtk_tree_path_compare(path, old) == 0);
+    gboolean same =
+        (!path && !fs->current) || (path && old && gtk_tree_path_compare(path, old) == 0);
     if (old)
         gtk_tree_path_free(old);
     g_clear_pointer(&fs->pending_cursor_uri, g_free);
@@ -159,7 +135,7 @@ static void change_current_folder(KivelFileSelection *fs, GtkTreeIter *folder)
         gtk_tree_path_free(path);
     if (folder)
         kivel_file_system_model_load_children(KIVEL_FILE_SYSTEM_MODEL(fs->model), folder);
-    sync_navigation(fs);
+    kivel_file_selection_navigation_sync(fs);
     g_signal_emit(fs, signals[SIGNAL_CURRENT_FOLDER_CHANGED], 0);
     g_signal_emit(fs, signals[SIGNAL_FOLDER_ACTIVATED], 0);
     kivel_file_selection_emit_selection_changed(fs);
@@ -190,7 +166,7 @@ static gboolean recover_lost_folder(gpointer data)
     g_free(uri);
     if (backend)
         g_object_unref(backend);
-    change_current_folder(fs, found ? &iter : nullptr);
+    kivel_file_selection_change_current_folder(fs, found ? &iter : nullptr);
     return FALSE;
 }
 
@@ -211,9 +187,9 @@ static gboolean child_of_current(KivelFileSelection *fs, GtkTreePath *path, gint
     if (!current)
         return FALSE;
     gint current_depth = gtk_tree_path_get_depth(current);
-    gboolean child = depth == current_depth + 1 &&
-                     memcmp(gtk_tree_path_get_indices(current), indices,
-                            current_depth * sizeof(gint)) == 0;
+    gboolean child =
+        depth == current_depth + 1 &&
+        memcmp(gtk_tree_path_get_indices(current), indices, current_depth * sizeof(gint)) == 0;
     gtk_tree_path_free(current);
     *index = indices[depth - 1];
     return child;
@@ -285,99 +261,10 @@ static void on_model_finished_loading(KivelFileSystemModel *model, GtkTreeIter *
     if (!fs->current || !folder)
         return;
     GtkTreePath *path = gtk_tree_model_get_path(GTK_TREE_MODEL(model), folder);
-    if (is_current_folder(fs, path) && fs->navi_filter) {
-        // Its subfolders are known now: unfold it in the tree.
-        GtkTreePath *shown = gtk_tree_model_filter_convert_child_path_to_path(
-            GTK_TREE_MODEL_FILTER(fs->navi_filter), path);
-        if (shown && gtk_widget_get_visible(fs->navi_scroller))
-            gtk_tree_view_expand_row(GTK_TREE_VIEW(fs->navi_view), shown, FALSE);
-        if (shown)
-            gtk_tree_path_free(shown);
-    }
+    // Its subfolders are known now.
+    if (is_current_folder(fs, path))
+        kivel_file_selection_navigation_unfold(fs, path);
     gtk_tree_path_free(path);
-}
-
-// ---- Navigation pane --------------------------------------------------------------
-
-static gboolean navi_row_visible(GtkTreeModel *model, GtkTreeIter *iter, gpointer data)
-{
-    KivelFileSelection *fs = KIVEL_FILE_SELECTION(data);
-    gchar *uri = nullptr;
-    gboolean folder = FALSE, placeholder = FALSE, hidden = FALSE;
-    gint type = 0;
-    gtk_tree_model_get(model, iter, KIVEL_FILE_SYSTEM_MODEL_URI, &uri,
-                       KIVEL_FILE_SYSTEM_MODEL_IS_FOLDER, &folder,
-                       KIVEL_FILE_SYSTEM_MODEL_PLACEHOLDER, &placeholder,
-                       KIVEL_FILE_SYSTEM_MODEL_IS_HIDDEN, &hidden,
-                       KIVEL_FILE_SYSTEM_MODEL_ITEM_TYPE, &type, -1);
-    folder = folder || type >= KIVEL_FILE_SYSTEM_MODEL_FOLDER;
-    gboolean visible = folder && !placeholder && uri &&
-                       !(hidden && type < KIVEL_FILE_SYSTEM_MODEL_SAFE_FOLDER_IMAGES) &&
-                       (fs->show_upnp || !g_str_has_prefix(uri, UPNP_PREFIX));
-    g_free(uri);
-    return visible;
-}
-
-static void on_navi_selection_changed(GtkTreeSelection *selection, gpointer data)
-{
-    KivelFileSelection *fs = KIVEL_FILE_SELECTION(data);
-    GtkTreeIter shown, row, current;
-    if (fs->navi_signal_blocked || !gtk_tree_selection_get_selected(selection, nullptr, &shown))
-        return;
-    gtk_tree_model_filter_convert_iter_to_child_iter(GTK_TREE_MODEL_FILTER(fs->navi_filter), &row,
-                                                     &shown);
-    if (kivel_file_selection_current_folder_model_iter(fs, &current)) {
-        GtkTreePath *a = gtk_tree_model_get_path(fs->model, &row);
-        GtkTreePath *b = gtk_tree_model_get_path(fs->model, &current);
-        gboolean same = gtk_tree_path_compare(a, b) == 0;
-        gtk_tree_path_free(a);
-        gtk_tree_path_free(b);
-        if (same)
-            return;
-    }
-    change_current_folder(fs, &row);
-}
-
-static gboolean on_navi_test_expand_row(GtkTreeView *, GtkTreeIter *shown, GtkTreePath *,
-                                        gpointer data)
-{
-    KivelFileSelection *fs = KIVEL_FILE_SELECTION(data);
-    GtkTreeIter row;
-    gtk_tree_model_filter_convert_iter_to_child_iter(GTK_TREE_MODEL_FILTER(fs->navi_filter), &row,
-                                                     shown);
-    kivel_file_system_model_load_children(KIVEL_FILE_SYSTEM_MODEL(fs->model), &row);
-    return FALSE;
-}
-
-static void on_navi_row_activated(GtkTreeView *view, GtkTreePath *path, GtkTreeViewColumn *,
-                                  gpointer)
-{
-    if (gtk_tree_view_row_expanded(view, path))
-        gtk_tree_view_collapse_row(view, path);
-    else
-        gtk_tree_view_expand_row(view, path, FALSE);
-}
-
-static void build_navigation_view(KivelFileSelection *fs)
-{
-    fs->navi_view = gtk_tree_view_new();
-    GtkTreeView *view = GTK_TREE_VIEW(fs->navi_view);
-    gtk_tree_view_set_headers_visible(view, FALSE);
-    GtkTreeViewColumn *column = gtk_tree_view_column_new();
-    GtkCellRenderer *icon = gtk_cell_renderer_pixbuf_new();
-    gtk_tree_view_column_pack_start(column, icon, FALSE);
-    gtk_tree_view_column_add_attribute(column, icon, "pixbuf", KIVEL_FILE_SYSTEM_MODEL_ICON);
-    GtkCellRenderer *name = gtk_cell_renderer_text_new();
-    g_object_set(name, "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
-    gtk_tree_view_column_pack_start(column, name, TRUE);
-    gtk_tree_view_column_add_attribute(column, name, "text",
-                                       KIVEL_FILE_SYSTEM_MODEL_DISPLAY_NAME);
-    gtk_tree_view_append_column(view, column);
-    gtk_tree_selection_set_mode(gtk_tree_view_get_selection(view), GTK_SELECTION_SINGLE);
-    g_signal_connect(gtk_tree_view_get_selection(view), "changed",
-                     G_CALLBACK(on_navi_selection_changed), fs);
-    g_signal_connect(view, "test-expand-row", G_CALLBACK(on_navi_test_expand_row), fs);
-    g_signal_connect(view, "row-activated", G_CALLBACK(on_navi_row_activated), fs);
 }
 
 // ---- Content pane activation and selection -------------------------------------
@@ -394,7 +281,7 @@ static void on_content_row_activated(GtkTreeView *view, GtkTreePath *path, GtkTr
     if (entry->is_folder) {
         GtkTreeIter row;
         if (kivel_file_selection_content_model_iter(fs, entry, &row))
-            change_current_folder(fs, &row);
+            kivel_file_selection_change_current_folder(fs, &row);
         return;
     }
     if (fs->edit_mode)
@@ -436,8 +323,8 @@ static void set_active_pane(KivelFileSelection *fs, gint pane)
 {
     gboolean changed = pane != fs->active_pane;
     fs->active_pane = pane;
-    GtkWidget *view = pane == KIVEL_FILE_SELECTION_PANE_NAVIGATION ? fs->navi_view
-                                                                   : fs->content_view;
+    GtkWidget *view =
+        pane == KIVEL_FILE_SELECTION_PANE_NAVIGATION ? fs->navi_view : fs->content_view;
     if (gtk_widget_get_visible(gtk_widget_get_parent(view)) &&
         gtk_widget_is_toplevel(gtk_widget_get_toplevel(view)))
         gtk_widget_grab_focus(view);
@@ -449,10 +336,8 @@ static void set_active_pane(KivelFileSelection *fs, gint pane)
 
 static void connect_model(KivelFileSelection *fs)
 {
-    fs->navi_filter = gtk_tree_model_filter_new(fs->model, nullptr);
-    gtk_tree_model_filter_set_visible_func(GTK_TREE_MODEL_FILTER(fs->navi_filter),
-                                           navi_row_visible, fs, nullptr);
-    gtk_tree_view_set_model(GTK_TREE_VIEW(fs->navi_view), fs->navi_filter);
+    if (gtk_widget_get_visible(fs->navi_scroller))
+        kivel_file_selection_navigation_attach(fs);
     fs->model_handlers[0] =
         g_signal_connect(fs->model, "row-inserted", G_CALLBACK(on_model_row_inserted), fs);
     fs->model_handlers[1] =
@@ -461,8 +346,8 @@ static void connect_model(KivelFileSelection *fs)
         g_signal_connect(fs->model, "row-changed", G_CALLBACK(on_model_row_changed), fs);
     fs->model_handlers[3] =
         g_signal_connect(fs->model, "rows-reordered", G_CALLBACK(on_model_rows_reordered), fs);
-    fs->model_handlers[4] = g_signal_connect(fs->model, "finished-loading",
-                                             G_CALLBACK(on_model_finished_loading), fs);
+    fs->model_handlers[4] =
+        g_signal_connect(fs->model, "finished-loading", G_CALLBACK(on_model_finished_loading), fs);
     fs->current_uri = g_strdup(KIVEL_FILE_SYSTEM_ROOT_URI);
     kivel_file_selection_content_reload(fs);
 }
@@ -488,8 +373,9 @@ static void kivel_file_selection_init(KivelFileSelection *fs)
     fs->show_files = fs->show_folders = fs->show_readonly = fs->show_upnp = TRUE;
     fs->drag_enabled = TRUE;
 
-    build_navigation_view(fs);
+    kivel_file_selection_navigation_build(fs);
     kivel_file_selection_content_init(fs);
+    kivel_file_selection_content_build_view(fs);
     GtkTreeSelection *selection = gtk_tree_view_get_selection(GTK_TREE_VIEW(fs->content_view));
     g_signal_connect(selection, "changed", G_CALLBACK(on_content_selection_changed), fs);
     g_signal_connect(fs->content_view, "row-activated", G_CALLBACK(on_content_row_activated), fs);
@@ -537,11 +423,10 @@ static void kivel_file_selection_dispose(GObject *object)
         // The views go with the container; their models and our records go now.
         fs->navi_signal_blocked++;
         fs->selection_signal_blocked++;
-        gtk_tree_view_set_model(GTK_TREE_VIEW(fs->navi_view), nullptr);
+        kivel_file_selection_navigation_detach(fs);
         gtk_tree_view_set_model(GTK_TREE_VIEW(fs->content_view), nullptr);
         kivel_file_selection_content_dispose(fs);
         g_clear_pointer(&fs->current, gtk_tree_row_reference_free);
-        g_clear_object(&fs->navi_filter);
         g_clear_object(&fs->model);
     }
     G_OBJECT_CLASS(kivel_file_selection_parent_class)->dispose(object);
@@ -562,12 +447,10 @@ static void set_listing_rule(KivelFileSelection *fs, gboolean *rule, gboolean va
     *rule = value;
     if (!fs->model)
         return; // still being built: the first fill applies it
-    gboolean had_selection =
-        gtk_tree_selection_count_selected_rows(
-            gtk_tree_view_get_selection(GTK_TREE_VIEW(fs->content_view))) > 0;
+    gboolean had_selection = gtk_tree_selection_count_selected_rows(
+                                 gtk_tree_view_get_selection(GTK_TREE_VIEW(fs->content_view))) > 0;
     kivel_file_selection_content_reload(fs);
-    if (fs->navi_filter)
-        gtk_tree_model_filter_refilter(GTK_TREE_MODEL_FILTER(fs->navi_filter));
+    kivel_file_selection_navigation_refilter(fs);
     if (had_selection)
         kivel_file_selection_emit_selection_changed(fs);
 }
@@ -680,13 +563,12 @@ static void kivel_file_selection_class_init(KivelFileSelectionClass *klass)
     auto rw = static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS);
     g_object_class_install_property(
         object_class, PROP_MODEL,
-        g_param_spec_object("model", "model", "The file system model",
-                            KIVEL_TYPE_FILE_SYSTEM_MODEL,
+        g_param_spec_object("model", "model", "The file system model", KIVEL_TYPE_FILE_SYSTEM_MODEL,
                             static_cast<GParamFlags>(rw | G_PARAM_CONSTRUCT_ONLY)));
     g_object_class_install_property(object_class, PROP_PANE_POSITION,
                                     g_param_spec_int("pane-position", "pane-position",
-                                                     "Divider position in pixels", -1,
-                                                     G_MAXINT, -1, rw));
+                                                     "Divider position in pixels", -1, G_MAXINT, -1,
+                                                     rw));
     g_object_class_install_property(
         object_class, PROP_ACTIVE_PANE,
         g_param_spec_int("active-pane", "active-pane", "0 navigation pane, 1 content pane",
@@ -709,12 +591,15 @@ static void kivel_file_selection_class_init(KivelFileSelectionClass *klass)
     g_object_class_install_property(object_class, PROP_EDIT_MODE,
                                     boolean_property("edit-mode", FALSE, G_PARAM_CONSTRUCT));
 
-    const gchar *names[N_SIGNALS] = {"navigation-pane-context-menu", "content-pane-context-menu",
-                                     "file-activated",               "selection-changed",
-                                     "current-folder-changed",       "folder-activated"};
+    const gchar *names[N_SIGNALS] = {"navigation-pane-context-menu",
+                                     "content-pane-context-menu",
+                                     "file-activated",
+                                     "selection-changed",
+                                     "current-folder-changed",
+                                     "folder-activated"};
     for (int i = 0; i < N_SIGNALS; i++)
-        signals[i] = g_signal_new(names[i], G_TYPE_FROM_CLASS(klass), G_SIGNAL_RUN_LAST, 0,
-                                  nullptr, nullptr, g_cclosure_marshal_VOID__VOID, G_TYPE_NONE, 0);
+        signals[i] = g_signal_new(names[i], G_TYPE_FROM_CLASS(klass), G_SIGNAL_RUN_LAST, 0, nullptr,
+                                  nullptr, g_cclosure_marshal_VOID__VOID, G_TYPE_NONE, 0);
 }
 
 // ---- Public calls -------------------------------------------------------------------
@@ -744,7 +629,7 @@ gboolean kivel_file_selection_set_current_folder_iter(KivelFileSelection *fs, Gt
     g_return_val_if_fail(fs->model != nullptr, FALSE);
     if (iter && !row_is_folder(fs->model, iter))
         return FALSE;
-    change_current_folder(fs, iter);
+    kivel_file_selection_change_current_folder(fs, iter);
     return TRUE;
 }
 
@@ -755,7 +640,7 @@ gboolean kivel_file_selection_set_current_folder_uri(KivelFileSelection *fs, con
     g_return_val_if_fail(uri != nullptr, FALSE);
     g_return_val_if_fail(fs->model != nullptr, FALSE);
     if (strcmp(uri, KIVEL_FILE_SYSTEM_ROOT_URI) == 0) {
-        change_current_folder(fs, nullptr);
+        kivel_file_selection_change_current_folder(fs, nullptr);
         return TRUE;
     }
     KivelFileSystemModel *model = KIVEL_FILE_SYSTEM_MODEL(fs->model);
@@ -768,7 +653,7 @@ gboolean kivel_file_selection_set_current_folder_uri(KivelFileSelection *fs, con
         g_set_error(error, G_IO_ERROR, G_IO_ERROR_NOT_DIRECTORY, "%s is no folder", uri);
         return FALSE;
     }
-    change_current_folder(fs, &iter);
+    kivel_file_selection_change_current_folder(fs, &iter);
     return TRUE;
 }
 
@@ -788,33 +673,6 @@ void kivel_file_selection_hide_content_pane(KivelFileSelection *fs)
 {
     g_return_if_fail(KIVEL_IS_FILE_SELECTION(fs));
     gtk_widget_hide(fs->content_scroller);
-}
-
-void kivel_file_selection_show_navigation_pane(KivelFileSelection *fs)
-{
-    g_return_if_fail(KIVEL_IS_FILE_SELECTION(fs));
-    if (gtk_widget_get_visible(fs->navi_scroller))
-        return;
-    gtk_widget_show(fs->navi_scroller);
-    sync_navigation(fs);
-    g_object_notify(G_OBJECT(fs), "hide-navi");
-}
-
-void kivel_file_selection_hide_navigation_pane(KivelFileSelection *fs)
-{
-    g_return_if_fail(KIVEL_IS_FILE_SELECTION(fs));
-    if (!gtk_widget_get_visible(fs->navi_scroller))
-        return;
-    gtk_widget_hide(fs->navi_scroller);
-    if (fs->active_pane == KIVEL_FILE_SELECTION_PANE_NAVIGATION)
-        kivel_file_selection_set_active_pane_from_user(fs, KIVEL_FILE_SELECTION_PANE_CONTENT);
-    g_object_notify(G_OBJECT(fs), "hide-navi");
-}
-
-GtkWidget *kivel_file_selection_get_navigation_view(KivelFileSelection *fs)
-{
-    g_return_val_if_fail(KIVEL_IS_FILE_SELECTION(fs), nullptr);
-    return fs->navi_view;
 }
 
 GtkWidget *kivel_file_selection_get_content_view(KivelFileSelection *fs)

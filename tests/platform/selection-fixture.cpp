@@ -4,7 +4,8 @@
 
 using namespace ulvo_test;
 
-namespace selection_test {
+namespace selection_test
+{
 
 std::string uri_of(const std::string &path)
 {
@@ -51,14 +52,11 @@ void SelectionTest::TearDown()
 
 void SelectionTest::build(bool edit_mode)
 {
-    widget_ = GTK_WIDGET(g_object_new(KIVEL_TYPE_FILE_SELECTION, "model", model_, "edit-mode",
-                                      edit_mode, nullptr));
-    static const char *const names[] = {"selection-changed",
-                                        "current-folder-changed",
-                                        "folder-activated",
-                                        "file-activated",
-                                        "navigation-pane-context-menu",
-                                        "content-pane-context-menu"};
+    widget_ = GTK_WIDGET(
+        g_object_new(KIVEL_TYPE_FILE_SELECTION, "model", model_, "edit-mode", edit_mode, nullptr));
+    static const char *const names[] = {
+        "selection-changed", "current-folder-changed",       "folder-activated",
+        "file-activated",    "navigation-pane-context-menu", "content-pane-context-menu"};
     for (size_t i = 0; i < slots_.size(); i++) {
         slots_[i] = {&log, names[i]};
         g_signal_connect(widget_, names[i], G_CALLBACK(record), &slots_[i]);
@@ -86,7 +84,8 @@ void SelectionTest::enter(const std::string &path)
     GtkTreeIter iter;
     ASSERT_TRUE(pump_until([&] {
         return kivel_file_system_model_load_path(model(), uri.c_str(), &iter) != FALSE;
-    })) << "the model never had " << uri;
+    })) << "the model never had "
+        << uri;
     GError *error = nullptr;
     ASSERT_TRUE(kivel_file_selection_set_current_folder_uri(fs(), uri.c_str(), &error))
         << (error ? error->message : "");
@@ -148,11 +147,11 @@ static void send_button(GtkTreeView *view, int row, guint button, GdkEventType t
         GtkTreePath *path = gtk_tree_path_new_from_indices(row, -1);
         gtk_tree_view_get_cell_area(view, path, gtk_tree_view_get_column(view, 0), &area);
         GtkTreePath *found = nullptr;
-        bool hit = area.height > 0 &&
-                   gtk_tree_view_get_path_at_pos(view, area.x + area.width / 2,
-                                                 area.y + area.height / 2, &found, nullptr,
-                                                 nullptr, nullptr) &&
-                   gtk_tree_path_compare(found, path) == 0;
+        bool hit =
+            area.height > 0 &&
+            gtk_tree_view_get_path_at_pos(view, area.x + area.width / 2, area.y + area.height / 2,
+                                          &found, nullptr, nullptr, nullptr) &&
+            gtk_tree_path_compare(found, path) == 0;
         if (found)
             gtk_tree_path_free(found);
         gtk_tree_path_free(path);

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-namespace selection_test {
+namespace selection_test
+{
 
 // (The canonical text URI of a local path.)
 std::string uri_of(const std::string &path);
@@ -22,7 +23,8 @@ struct SignalLog {
     void clear() { names.clear(); }
 };
 
-class SelectionTest : public ::testing::Test {
+class SelectionTest : public ::testing::Test
+{
   protected:
     void SetUp() override;
     void TearDown() override;

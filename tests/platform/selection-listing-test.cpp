@@ -11,7 +11,8 @@ using namespace ulvo_test;
 using namespace selection_test;
 using Names = std::vector<std::string>;
 
-namespace {
+namespace
+{
 
 void set_mtime(const std::string &path, time_t when)
 {
@@ -19,7 +20,9 @@ void set_mtime(const std::string &path, time_t when)
     ASSERT_EQ(utime(path.c_str(), &times), 0);
 }
 
-class SelectionListing : public SelectionTest {};
+class SelectionListing : public SelectionTest
+{
+};
 
 TEST_F(SelectionListing, EnteringAFolderListsExactlyItsItemsFoldersFirstByName)
 {
@@ -71,8 +74,7 @@ TEST_F(SelectionListing, SortsByDateAndSizeInBothOrdersWithFoldersFirst)
     kivel_file_selection_set_sort_key(fs(), KIVEL_FILE_SELECTION_SORT_KEY_SIZE,
                                       GTK_SORT_DESCENDING);
     EXPECT_EQ(names(), (Names{"zz-folder", "old-big", "mid-mid", "new-small"}));
-    kivel_file_selection_set_sort_key(fs(), KIVEL_FILE_SELECTION_SORT_KEY_SIZE,
-                                      GTK_SORT_ASCENDING);
+    kivel_file_selection_set_sort_key(fs(), KIVEL_FILE_SELECTION_SORT_KEY_SIZE, GTK_SORT_ASCENDING);
     EXPECT_EQ(names(), (Names{"zz-folder", "new-small", "mid-mid", "old-big"}));
     kivel_file_selection_set_sort_key(fs(), KIVEL_FILE_SELECTION_SORT_KEY_NAME,
                                       GTK_SORT_DESCENDING);
@@ -103,6 +105,7 @@ TEST_F(SelectionListing, ColumnHeadersShowDateAndSize)
 
     kivel_file_selection_set_column_headers(fs(), TRUE);
     EXPECT_TRUE(gtk_tree_view_get_headers_visible(view));
+    EXPECT_STREQ(gtk_tree_view_column_get_title(gtk_tree_view_get_column(view, 2)), "Size");
     EXPECT_TRUE(gtk_tree_view_column_get_visible(gtk_tree_view_get_column(view, 2)));
     gchar *size = g_format_size(2000);
     EXPECT_EQ(column_text(2, 0), size);
@@ -164,8 +167,8 @@ TEST_F(SelectionListing, ShowReadonlyFalseLeavesOutReadOnlyItems)
     write_file(dir + "/open", "x");
     ASSERT_EQ(g_chmod((dir + "/locked").c_str(), 0444), 0);
 
-    widget_ = GTK_WIDGET(g_object_new(KIVEL_TYPE_FILE_SELECTION, "model", model_, "edit-mode",
-                                      TRUE, "show-readonly", FALSE, nullptr));
+    widget_ = GTK_WIDGET(g_object_new(KIVEL_TYPE_FILE_SELECTION, "model", model_, "edit-mode", TRUE,
+                                      "show-readonly", FALSE, nullptr));
     gtk_container_add(GTK_CONTAINER(window_), widget_);
     gtk_widget_show_all(window_);
     enter(dir);
@@ -232,8 +235,8 @@ TEST_F(SelectionListing, AMissingFolderIsRefusedWithAnError)
     write_file(dir + "/plain", "x");
     ASSERT_TRUE(await_count(1));
     error = nullptr;
-    EXPECT_FALSE(kivel_file_selection_set_current_folder_uri(fs(), uri_of(dir + "/plain").c_str(),
-                                                             &error));
+    EXPECT_FALSE(
+        kivel_file_selection_set_current_folder_uri(fs(), uri_of(dir + "/plain").c_str(), &error));
     EXPECT_TRUE(g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_DIRECTORY));
     g_clear_error(&error);
 }
@@ -258,6 +261,66 @@ TEST_F(SelectionListing, DeletingTheCurrentFolderMovesToItsParent)
         return moved;
     }));
     EXPECT_EQ(kivel_file_selection_get_content_count(fs()), 0);
+}
+
+} // namespace
+
+namespace
+{
+
+TEST_F(SelectionListing, ABigLoadedFolderFillsCompletelyWhileTheDiskChanges)
+{
+    std::string dir = folder("big");
+    Names expected;
+    for (int i = 0; i < 3000; i++) {
+        gchar *name = g_strdup_printf("f%04d", i);
+        write_file(dir + "/" + name);
+        if (i % 300 != 7)
+            expected.push_back(name);
+        g_free(name);
+    }
+    build();
+    enter(dir);
+    ASSERT_TRUE(await_count(3000));
+
+    // Back in again: the loaded children are copied over in steps, while
+    // files come and go.
+    GError *error = nullptr;
+    ASSERT_TRUE(kivel_file_selection_set_current_folder_uri(fs(), "files:///", &error));
+    enter(dir);
+    for (int i = 7; i < 3000; i += 300) {
+        gchar *name = g_strdup_printf("%s/f%04d", dir.c_str(), i);
+        ASSERT_EQ(g_remove(name), 0);
+        g_free(name);
+    }
+    for (const char *name : {"g1", "g2", "g3"}) {
+        write_file(dir + "/" + name);
+        expected.push_back(name);
+    }
+    ASSERT_TRUE(await_count(int(expected.size())));
+    EXPECT_EQ(names(), expected);
+}
+
+TEST_F(SelectionListing, ThumbnailsModeShowsTallerRows)
+{
+    std::string dir = folder("thumbs");
+    write_file(dir + "/picture.png", "x");
+    build();
+    enter(dir);
+    ASSERT_TRUE(await_count(1));
+    auto row_height = [&] {
+        GdkRectangle area = {};
+        GtkTreePath *path = gtk_tree_path_new_first();
+        gtk_tree_view_get_cell_area(content_view(), path, nullptr, &area);
+        gtk_tree_path_free(path);
+        return area.height;
+    };
+    ASSERT_TRUE(pump_until([&] { return row_height() > 0; }));
+    int list_height = row_height();
+    kivel_file_selection_set_mode(fs(), KIVEL_FILE_SELECTION_MODE_THUMBNAILS);
+    EXPECT_EQ(kivel_file_selection_get_mode(fs()), KIVEL_FILE_SELECTION_MODE_THUMBNAILS);
+    EXPECT_TRUE(pump_until([&] { return row_height() > list_height + 16; }));
+    EXPECT_EQ(names(), (Names{"picture.png"}));
 }
 
 } // namespace
