@@ -186,10 +186,11 @@ void kivel_file_selection_content_apply_mode(KivelFileSelection *fs)
     gtk_widget_queue_resize(fs->content_view);
 }
 
+// Both modes hold several items: outside edit mode a tap selects one item
+// and Control or Shift extend the selection, in edit mode a tap marks.
 void kivel_file_selection_content_apply_edit_mode(KivelFileSelection *fs)
 {
-    gtk_tree_selection_set_mode(kivel_file_selection_content_selection(fs),
-                                fs->edit_mode ? GTK_SELECTION_MULTIPLE : GTK_SELECTION_SINGLE);
+    gtk_tree_selection_set_mode(kivel_file_selection_content_selection(fs), GTK_SELECTION_MULTIPLE);
 }
 
 void kivel_file_selection_content_apply_headers(KivelFileSelection *fs)
@@ -240,9 +241,7 @@ void kivel_file_selection_unselect_uri(KivelFileSelection *fs, const gchar *uri)
 void kivel_file_selection_select_all(KivelFileSelection *fs)
 {
     g_return_if_fail(KIVEL_IS_FILE_SELECTION(fs));
-    // One item at most is selected outside edit mode.
-    if (fs->edit_mode)
-        gtk_tree_selection_select_all(kivel_file_selection_content_selection(fs));
+    gtk_tree_selection_select_all(kivel_file_selection_content_selection(fs));
 }
 
 void kivel_file_selection_unselect_all(KivelFileSelection *fs)

@@ -43,7 +43,8 @@ static void select_for_menu(KivelPanePress *press, GtkTreePath *path)
     GtkTreeSelection *selection = gtk_tree_view_get_selection(view);
     if (gtk_tree_selection_path_is_selected(selection, path))
         return;
-    if (gtk_tree_selection_get_mode(selection) == GTK_SELECTION_MULTIPLE)
+    // Edit mode adds a mark; elsewhere the item becomes the only one selected.
+    if (press->fs->edit_mode)
         gtk_tree_selection_select_path(selection, path);
     else
         gtk_tree_view_set_cursor(view, path, nullptr, FALSE);

@@ -43,10 +43,11 @@ TEST_F(SelectionInteraction, SelectAndUnselectByUriReportChanges)
     EXPECT_EQ(selected_uris(), (Names{uri("b")}));
     EXPECT_EQ(log.count("selection-changed"), 1);
 
-    // One item at a time outside edit mode.
+    // Selecting by URI adds to the selection, in display order.
     EXPECT_TRUE(kivel_file_selection_select_uri(fs(), uri("c").c_str()));
-    EXPECT_EQ(selected_uris(), (Names{uri("c")}));
+    EXPECT_EQ(selected_uris(), (Names{uri("b"), uri("c")}));
 
+    kivel_file_selection_unselect_uri(fs(), uri("b").c_str());
     kivel_file_selection_unselect_uri(fs(), uri("c").c_str());
     EXPECT_TRUE(selected_uris().empty());
     EXPECT_FALSE(kivel_file_selection_select_uri(fs(), uri("nothing").c_str()));
