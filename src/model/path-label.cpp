@@ -97,13 +97,15 @@ gint ulvo_fm_count_current_folder_items(KivelFileSelection *file_selection)
 }
 
 struct PendingNavigation {
-    GtkWidget *widget; // not referenced
+    GtkWidget *widget; // not referenced: a weak pointer, NULL once destroyed
     gchar *path;
     gchar *pane;
 };
 
 static void pending_navigation_free(PendingNavigation *nav)
 {
+    if (nav->widget)
+        g_object_remove_weak_pointer(G_OBJECT(nav->widget), (gpointer *)&nav->widget);
     g_free(nav->path);
     g_free(nav->pane);
     g_free(nav);
@@ -159,6 +161,9 @@ void ulvo_fm_select_path_with_time(const gchar *path, gint pane)
     (void)pane; // the navigation pane is the only one asked for
     auto *nav = g_new0(PendingNavigation, 1);
     nav->widget = global_ofm ? global_ofm->file_selection : nullptr;
+    // An edit window's file selection may be gone before the first tick.
+    if (nav->widget)
+        g_object_add_weak_pointer(G_OBJECT(nav->widget), (gpointer *)&nav->widget);
     nav->path = g_strdup(path);
     nav->pane = g_strdup("NAVIGATION_PANE");
     g_timeout_add(SELECT_PATH_INTERVAL_MS, on_select_path_timer, nav);

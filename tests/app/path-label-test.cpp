@@ -105,3 +105,22 @@ TEST_F(PathLabel, PendingNavigationGivesUpAfterFiveTicks)
     ulvo_fm_select_texturi_with_time(uri.c_str(), 0);
     EXPECT_TRUE(ulvo_test::pump_until([&] { return current_folder(browser) == uri; }, 3000));
 }
+
+TEST_F(PathLabel, PendingNavigationForAFileSelectionDestroyedMeanwhileStops)
+{
+    start();
+    GtkTreeModel *model = nullptr;
+    g_object_get(fs, "model", &model, NULL);
+    GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWidget *other = kivel_file_selection_new_with_model(KIVEL_FILE_SYSTEM_MODEL(model));
+    g_object_unref(model);
+    gtk_container_add(GTK_CONTAINER(window), other);
+    gtk_widget_show_all(window);
+    global_ofm->file_selection = other;
+
+    ulvo_test::LogRecorder log("filemanager");
+    ulvo_fm_select_texturi_with_time(file_uri(docs_dir()).c_str(), 0);
+    gtk_widget_destroy(window);
+    global_ofm->file_selection = GTK_WIDGET(fs);
+    EXPECT_TRUE(ulvo_test::pump_until([&] { return log.contains("INVALID PARAMETERS"); }, 3000));
+}
