@@ -18,10 +18,7 @@ static void forget_press(KivelPanePress *press)
         g_source_remove(press->timer);
         press->timer = 0;
     }
-    if (press->tap_path) {
-        gtk_tree_path_free(press->tap_path);
-        press->tap_path = nullptr;
-    }
+    g_clear_pointer(&press->tap_uri, g_free);
 }
 
 // (transfer full) (nullable) The row under a point of the view's rows.
@@ -61,10 +58,7 @@ static gboolean on_long_press(gpointer data)
     auto press = static_cast<KivelPanePress *>(data);
     press->timer = 0;
     press->long_press_fired = TRUE;
-    if (press->tap_path) {
-        gtk_tree_path_free(press->tap_path);
-        press->tap_path = nullptr;
-    }
+    g_clear_pointer(&press->tap_uri, g_free);
     GtkTreePath *path = path_at(press->view, press->x, press->y);
     open_menu(press, path);
     if (path)
@@ -112,7 +106,8 @@ static gboolean on_button_press(GtkWidget *view, GdkEventButton *event, gpointer
             toggle_mark(GTK_TREE_VIEW(view), path);
             handled = TRUE;
         } else if (content && path && gtk_tree_selection_path_is_selected(selection, path)) {
-            press->tap_path = gtk_tree_path_copy(path);
+            KivelContentEntry *entry = kivel_file_selection_content_entry_at(fs, path);
+            press->tap_uri = entry ? g_strdup(entry->uri) : nullptr;
         }
     } else if (event->button == 1 && event->type == GDK_2BUTTON_PRESS) {
         // The view activates on a double click by itself, unless the single
@@ -133,28 +128,33 @@ static void cancel_activation(KivelPanePress *press)
         g_source_remove(press->activate_source);
         press->activate_source = 0;
     }
-    g_clear_pointer(&press->activate_path, gtk_tree_path_free);
+    g_clear_pointer(&press->activate_uri, g_free);
 }
 
 static gboolean activate_tapped(gpointer data)
 {
     auto press = static_cast<KivelPanePress *>(data);
+    KivelFileSelection *fs = press->fs;
     press->activate_source = 0;
-    GtkTreePath *path = press->activate_path;
-    press->activate_path = nullptr;
-    // Only while the pane still lists the rows the tap was on.
-    if (press->activate_generation == press->fs->generation)
+    gchar *uri = press->activate_uri;
+    press->activate_uri = nullptr;
+    // Only while the pane still lists the item, wherever it moved.
+    auto entry = static_cast<KivelContentEntry *>(g_hash_table_lookup(fs->by_uri, uri));
+    if (press->activate_generation == fs->generation && entry && entry->listed) {
+        GtkTreePath *path = gtk_tree_model_get_path(GTK_TREE_MODEL(fs->store), &entry->row);
         gtk_tree_view_row_activated(GTK_TREE_VIEW(press->view), path, nullptr);
-    gtk_tree_path_free(path);
+        gtk_tree_path_free(path);
+    }
+    g_free(uri);
     return FALSE;
 }
 
 // Entering a folder replaces the view's rows, which the view must not see in
 // the middle of handling the release.
-static void activate_later(KivelPanePress *press, GtkTreePath *path)
+static void activate_later(KivelPanePress *press, const gchar *uri)
 {
     cancel_activation(press);
-    press->activate_path = gtk_tree_path_copy(path);
+    press->activate_uri = g_strdup(uri);
     press->activate_generation = press->fs->generation;
     press->activate_source = gdk_threads_add_idle(activate_tapped, press);
 }
@@ -165,18 +165,19 @@ static gboolean on_button_release(GtkWidget *view, GdkEventButton *event, gpoint
     if (event->button != 1 || !press->pressed)
         return FALSE;
     press->pressed = FALSE;
-    GtkTreePath *tap = press->tap_path;
-    press->tap_path = nullptr;
+    gchar *tap = press->tap_uri;
+    press->tap_uri = nullptr;
     forget_press(press);
     if (tap && !press->long_press_fired) {
+        // A tap is let go on the item it began on.
         GtkTreePath *here = path_at(view, event->x, event->y);
-        if (here && gtk_tree_path_compare(here, tap) == 0)
+        KivelContentEntry *entry = kivel_file_selection_content_entry_at(press->fs, here);
+        if (entry && g_strcmp0(entry->uri, tap) == 0)
             activate_later(press, tap);
         if (here)
             gtk_tree_path_free(here);
     }
-    if (tap)
-        gtk_tree_path_free(tap);
+    g_free(tap);
     return FALSE;
 }
 

@@ -38,9 +38,9 @@ typedef struct {
     gdouble x, y;
     gboolean pressed;
     gboolean long_press_fired;
-    GtkTreePath *tap_path;
+    gchar *tap_uri; // the selected item pressed: rows may move under it
     // A tap opens its item once the view is done with the release.
-    GtkTreePath *activate_path;
+    gchar *activate_uri;
     guint activate_generation;
     guint activate_source;
 } KivelPanePress;

@@ -274,7 +274,7 @@ static void on_content_row_activated(GtkTreeView *view, GtkTreePath *path, GtkTr
 {
     KivelFileSelection *fs = KIVEL_FILE_SELECTION(data);
     // A double click activates on its second press: its release is no tap.
-    g_clear_pointer(&fs->content_press.tap_path, gtk_tree_path_free);
+    g_clear_pointer(&fs->content_press.tap_uri, g_free);
     KivelContentEntry *entry = kivel_file_selection_content_entry_at(fs, path);
     if (!entry)
         return;

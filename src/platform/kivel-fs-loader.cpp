@@ -27,7 +27,8 @@ struct FsLoadJob {
     GFile *dir;
     GCancellable *cancellable;
     GFileEnumerator *enumerator;
-    GQueue infos; // GFileInfo* read, not inserted yet
+    GQueue infos;  // GFileInfo* read, not inserted yet
+    gsize started; // the change clock when reading began
     bool reload;
     bool reading; // an enumerator call is outstanding
     bool at_end;
@@ -61,6 +62,30 @@ static void job_cancel(FsLoadJob *job)
     g_cancellable_cancel(job->cancellable);
     g_queue_clear_full(&job->infos, g_object_unref);
     job_unref(job);
+}
+
+// ---- the change clock ----
+
+// Counts the changes of all folders; read and set with the GDK lock held.
+static gsize change_clock;
+
+static void note_change(FsFolder *folder, const gchar *name)
+{
+    g_hash_table_replace(folder->last_event, g_strdup(name), GSIZE_TO_POINTER(++change_clock));
+}
+
+// TRUE when `name` changed after the clock showed `since`.
+static bool changed_since(FsFolder *folder, const gchar *name, gsize since)
+{
+    return name && g_hash_table_size(folder->last_event) &&
+           GPOINTER_TO_SIZE(g_hash_table_lookup(folder->last_event, name)) > since;
+}
+
+// Changes matter only to reads that started before them.
+static void forget_changes_when_idle(FsFolder *folder)
+{
+    if (!folder->job && !folder->pending)
+        g_hash_table_remove_all(folder->last_event);
 }
 
 // ---- rows from file information ----
@@ -139,11 +164,14 @@ static void upsert_child(KivelFileSystemModel *model, FsNode *parent, GFileInfo 
     FsFolder *folder = parent->folder;
     FsNode *row = fs_node_child_by_name(parent, name);
     if (row) {
+        bool unreadable = row->folder && row->folder->failed;
         row->generation = folder->generation;
         if (!fill_from_info(row, parent, info))
             return;
         if (!row->is_folder && row->folder)
             fs_model_unload(model, row);
+        else if (unreadable)
+            fs_reload_folder(model, row); // it is available again: try it
         fs_model_row_changed(model, row);
         return;
     }
@@ -163,15 +191,17 @@ static void remove_child(KivelFileSystemModel *model, FsNode *parent, const gcha
         fs_model_remove(model, row);
 }
 
-// Rows a reload did not see are gone from the disk.
-static void remove_unseen_children(KivelFileSystemModel *model, FsNode *node)
+// Rows a reload did not see are gone from the disk, unless they changed
+// since it began: their own queries decide.
+static void remove_unseen_children(KivelFileSystemModel *model, FsNode *node, gsize started)
 {
     std::vector<std::string> stale;
     guint generation = node->folder->generation;
     for (GSequenceIter *it = g_sequence_get_begin_iter(node->children); !g_sequence_iter_is_end(it);
          it = g_sequence_iter_next(it)) {
         auto *child = static_cast<FsNode *>(g_sequence_get(it));
-        if (!child->placeholder && child->generation != generation)
+        if (!child->placeholder && child->generation != generation &&
+            !changed_since(node->folder, child->name, started))
             stale.emplace_back(child->name);
     }
     for (const std::string &name : stale) {
@@ -198,21 +228,26 @@ static void finish_job(FsLoadJob *job, GError *error)
     if (error) {
         g_log(FS_LOG_DOMAIN, G_LOG_LEVEL_WARNING, "Cannot read the folder %s: %s", node->uri,
               error->message);
-        if (!job->reload)
+        if (!job->reload || folder->failed) {
             node->available = 0;
-    } else if (node->rank == FS_RANK_NONE) {
-        node->available = 1; // readable again
+            folder->failed = true;
+        }
+    } else {
+        folder->failed = false;
+        if (node->rank == FS_RANK_NONE)
+            node->available = 1; // readable again
     }
     if (folder->placeholder)
         fs_model_remove(model, folder->placeholder);
     if (job->reload && !error && node->children)
-        remove_unseen_children(model, node);
+        remove_unseen_children(model, node, job->started);
     folder->state = FS_LOADED;
     fs_model_row_changed(model, node);
     if (folder->reload_again) {
         folder->reload_again = false;
         start_job(model, node, true);
     }
+    forget_changes_when_idle(folder);
     job_unref(job); // the folder's reference
     fs_model_emit_finished_loading(model, node);
 }
@@ -224,7 +259,8 @@ static gboolean drain_infos(gpointer data)
     // Views may make each row cost milliseconds: the clock is read per row.
     while (job->node && !g_queue_is_empty(&job->infos)) {
         auto *info = static_cast<GFileInfo *>(g_queue_pop_head(&job->infos));
-        upsert_child(job->model, job->node, info);
+        if (!changed_since(job->node->folder, g_file_info_get_name(info), job->started))
+            upsert_child(job->model, job->node, info);
         g_object_unref(info);
         if (g_get_monotonic_time() - start > FS_SLICE_US)
             break;
@@ -311,6 +347,7 @@ static void start_job(KivelFileSystemModel *model, FsNode *node, bool reload)
     job->dir = G_FILE(g_object_ref(node->folder->dir));
     job->cancellable = g_cancellable_new();
     job->reload = reload;
+    job->started = change_clock;
     g_queue_init(&job->infos);
     node->folder->job = job;
     if (reload)
@@ -341,19 +378,27 @@ static void on_folder_changed(GFileMonitor *, GFile *file, GFile *other, GFileMo
     case G_FILE_MONITOR_EVENT_CHANGES_DONE_HINT:
     case G_FILE_MONITOR_EVENT_ATTRIBUTE_CHANGED:
     case G_FILE_MONITOR_EVENT_MOVED_IN:
-        if (direct)
+        if (direct) {
+            note_change(folder, name);
             fs_refresh_child(model, node, name);
+        }
         break;
     case G_FILE_MONITOR_EVENT_DELETED:
     case G_FILE_MONITOR_EVENT_MOVED_OUT:
-        if (direct)
+        if (direct) {
+            note_change(folder, name);
             remove_child(model, node, name);
+        }
         break;
     case G_FILE_MONITOR_EVENT_RENAMED:
-        if (direct)
+        if (direct) {
+            note_change(folder, name);
             remove_child(model, node, name);
-        if (other_direct)
+        }
+        if (other_direct) {
+            note_change(folder, other_name);
             fs_refresh_child(model, node, other_name);
+        }
         break;
     default:
         break;
@@ -381,6 +426,7 @@ struct FsChildQuery {
     KivelFileSystemModel *model;
     gchar *folder_uri;
     gchar *name;
+    gsize asked; // the change clock when the query was made
 };
 
 static void on_child_info(GObject *source, GAsyncResult *result, gpointer data)
@@ -390,13 +436,19 @@ static void on_child_info(GObject *source, GAsyncResult *result, gpointer data)
     GFileInfo *info = g_file_query_info_finish(G_FILE(source), result, &error);
 
     gdk_threads_enter();
-    // The folder is looked up again: its row may have gone meanwhile.
+    // The folder is looked up again: its row may have gone meanwhile, and
+    // a folder asked for after the query reads the child itself.
     FsNode *folder = fs_model_find(query->model, query->folder_uri);
-    if (folder && folder->folder) {
-        if (info)
+    if (folder && folder->folder && query->asked >= folder->folder->born) {
+        FsFolder *children = folder->folder;
+        children->pending--;
+        // A later change has a query of its own, or removed the row.
+        bool current = !changed_since(children, query->name, query->asked);
+        if (current && info)
             upsert_child(query->model, folder, info);
-        else if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_FOUND))
+        else if (current && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_FOUND))
             remove_child(query->model, folder, query->name);
+        forget_changes_when_idle(children);
     }
     gdk_threads_leave();
 
@@ -419,6 +471,8 @@ void fs_refresh_child(KivelFileSystemModel *model, FsNode *folder, const gchar *
     query->model = KIVEL_FILE_SYSTEM_MODEL(g_object_ref(model));
     query->folder_uri = g_strdup(folder->uri);
     query->name = g_strdup(name);
+    query->asked = change_clock;
+    folder->folder->pending++;
     g_file_query_info_async(child, FS_ATTRIBUTES, G_FILE_QUERY_INFO_NONE, G_PRIORITY_DEFAULT,
                             nullptr, on_child_info, query);
     g_object_unref(child);
@@ -435,6 +489,8 @@ void fs_load_children(KivelFileSystemModel *model, FsNode *node)
     folder->node = node;
     folder->dir = g_file_new_for_uri(node->uri);
     folder->by_name = g_hash_table_new(g_str_hash, g_str_equal);
+    folder->born = ++change_clock;
+    folder->last_event = g_hash_table_new_full(g_str_hash, g_str_equal, g_free, nullptr);
     folder->state = FS_LOADING;
     folder->generation = 1;
     node->folder = folder;
@@ -470,6 +526,7 @@ void fs_folder_free(FsFolder *folder)
         g_object_unref(folder->monitor);
     }
     g_hash_table_destroy(folder->by_name);
+    g_hash_table_destroy(folder->last_event);
     g_object_unref(folder->dir);
     g_free(folder);
 }

@@ -52,8 +52,14 @@ struct FsFolder {
     GFileMonitor *monitor; // NULL when the location cannot be watched
     FsLoadJob *job;        // the running load or reload, or NULL
     guint generation;      // rows seen by the latest (re)load carry it
+    // What was read of a child before its latest change is stale: changes
+    // are numbered on one clock, and reads carry the clock of their start.
+    gsize born;             // the clock when the folder was first asked for
+    GHashTable *last_event; // name (owned) -> clock of its latest change
+    guint pending;          // child queries not answered yet
     FsLoadState state;
     bool reload_again; // a reload was asked for while one ran
+    bool failed;       // the folder could not be read: its row is unavailable
 };
 
 struct FsNode {

@@ -262,11 +262,11 @@ static void sync_root(KivelFileSystemModel *model, GList *mounts, const FsRootPl
         insert_top_level(model, row);
     } else {
         if (row->folder && (!row->available || row->mounted != was_mounted)) {
-            // Another file system, or none, is there now.
+            // Another file system, or none, is there now: what was read and
+            // watched belongs to the one before.
+            fs_model_unload(model, row);
             if (row->available)
-                fs_reload_folder(model, row);
-            else
-                fs_model_unload(model, row);
+                fs_load_children(model, row);
         }
         if (changed)
             fs_model_row_changed(model, row);

@@ -4,6 +4,9 @@
 
 #include <glib/gstdio.h>
 
+#include <atomic>
+#include <thread>
+
 using namespace model_test;
 using ulvo_test::make_dir;
 using ulvo_test::pump_until;
@@ -150,6 +153,49 @@ TEST_F(ModelFollow, ReloadAskedDuringALoadRunsAfterIt)
     kivel_file_system_model_reload_uri(model_, uri_of(dir).c_str());
     ASSERT_TRUE(pump_until([&] { return finished.size() == 2; }));
     EXPECT_EQ(600, gtk_tree_model_iter_n_children(tree_, &folder));
+}
+
+TEST_F(ModelFollow, FilesDeletedWhileReadOrQueriedLeaveNoRows)
+{
+    // Deleted while their entries wait to be inserted.
+    std::string dir = docs_ + "/big";
+    make_dir(docs_ + "/churn");
+    for (int i = 0; i < 3000; i++)
+        write_file(dir + "/f" + std::to_string(i), "x");
+    GtkTreeIter documents, folder;
+    ASSERT_TRUE(load(docs_, &documents));
+    ASSERT_TRUE(find(uri_of(dir), &folder));
+    kivel_file_system_model_load_children(model_, &folder);
+    ASSERT_TRUE(pump_until([&] { return gtk_tree_model_iter_n_children(tree_, &folder) > 1; }));
+    for (int i = 0; i < 3000; i++)
+        ASSERT_EQ(0, g_unlink((dir + "/f" + std::to_string(i)).c_str()));
+    EXPECT_TRUE(pump_until([&] {
+        return kivel_file_system_model_children_loaded(model_, &folder) &&
+               gtk_tree_model_iter_n_children(tree_, &folder) == 0;
+    }));
+
+    // Short-lived files, each read just before it goes.
+    dir = docs_ + "/churn";
+    ASSERT_TRUE(load(dir, &folder));
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 3000; i++) {
+            std::string path = dir + "/t" + std::to_string(i);
+            g_file_set_contents(path.c_str(), "x", 1, nullptr);
+            g_usleep(200); // long enough for a query to find the file
+            g_unlink(path.c_str());
+        }
+        done = true;
+    });
+    bool finished = pump_until([&] { return done.load(); }, 60000);
+    writer.join();
+    ASSERT_TRUE(finished);
+    // Changes come in order: once the marker is in, every deletion was seen.
+    write_file(dir + "/marker", "x");
+    EXPECT_TRUE(pump_until([&] {
+        return child_names(&folder) == std::vector<std::string>{"marker"};
+    })) << gtk_tree_model_iter_n_children(tree_, &folder)
+        << " rows";
 }
 
 } // namespace

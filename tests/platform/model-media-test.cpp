@@ -176,4 +176,28 @@ TEST_F(ModelMedia, CardsAndMediaFollowTheMountTable)
     EXPECT_TRUE(has_child_named(&card, "again.txt"));
 }
 
+TEST_F(ModelMedia, CardPutIntoAnOpenedSlotIsFollowed)
+{
+    if (!inside_private_mounts()) {
+        run_in_private_mounts();
+        return;
+    }
+    if (!g_file_test("/media", G_FILE_TEST_IS_DIR) || !mount_tmpfs("media", "/media"))
+        GTEST_SKIP() << "cannot mount a tmpfs over /media";
+    make_dir("/media/mmc1");
+    make_model();
+    GtkTreeIter card;
+    ASSERT_TRUE(load("/media/mmc1", &card));
+    EXPECT_EQ(0, gtk_tree_model_iter_n_children(tree_, &card));
+    int reads = 0;
+    g_signal_connect_swapped(model_, "finished-loading", G_CALLBACK(+[](int *n) { ++*n; }), &reads);
+
+    ASSERT_TRUE(mount_tmpfs("cardone", "/media/mmc1"));
+    ASSERT_TRUE(pump_until([&] { return mounted("file:///media/mmc1") && reads > 0; }));
+    ASSERT_TRUE(find("file:///media/mmc1", &card));
+    // What is written on the card shows, not what happens under it.
+    write_file("/media/mmc1/written.txt");
+    EXPECT_TRUE(pump_until([&] { return has_child_named(&card, "written.txt"); }));
+}
+
 } // namespace

@@ -284,4 +284,42 @@ TEST_F(SelectionInteraction, DimmedItemsAreDrawnInsensitiveUntilUndimmed)
     EXPECT_TRUE(sensitive("b"));
 }
 
+void record_activated(KivelFileSelection *fs, gpointer data)
+{
+    GSList *uris = kivel_file_selection_get_selected_uris(fs);
+    Names selected;
+    for (GSList *l = uris; l; l = l->next)
+        selected.push_back(static_cast<const char *>(l->data));
+    g_slist_free_full(uris, g_free);
+    static_cast<std::vector<Names> *>(data)->push_back(selected);
+}
+
+TEST_F(SelectionInteraction, ATapOpensTheItemItWasOnWhileRowsMove)
+{
+    make_work_folder();
+    std::vector<Names> opened;
+    g_signal_connect(widget_, "file-activated", G_CALLBACK(record_activated), &opened);
+    ASSERT_EQ(0, g_remove((dir + "/a").c_str()));
+    ASSERT_TRUE(await_count(3));
+    int row = row_of("c");
+    press_row(row, 1);
+    release_row(row, 1);
+    ASSERT_EQ(selected_uris(), (Names{uri("c")}));
+
+    // An item appears above "c" while the finger rests: the release lands
+    // on another item, which is no tap.
+    press_row(row, 1);
+    write_file(dir + "/a", "a");
+    ASSERT_TRUE(await_count(4));
+    release_row(row, 1);
+
+    // The rows move between the tap and its opening.
+    press_row(row_of("c"), 1);
+    release_row(row_of("c"), 1);
+    kivel_file_selection_set_sort_key(fs(), KIVEL_FILE_SELECTION_SORT_KEY_NAME,
+                                      GTK_SORT_DESCENDING);
+    EXPECT_TRUE(pump_until([&] { return !opened.empty(); }));
+    EXPECT_EQ(opened, (std::vector<Names>{{uri("c")}}));
+}
+
 } // namespace
