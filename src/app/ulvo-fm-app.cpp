@@ -39,20 +39,12 @@ static gboolean current_folder_qualifies(KivelFileSelection *fs, const gchar *ur
     return available != 0 || !ulvo_fm_uri_is_in_gateway(uri);
 }
 
-gboolean ulvo_fm_allow_hibernation_in_background(UlvoFmApp *ofm)
+void ulvo_fm_allow_hibernation_in_background(UlvoFmApp *ofm, const gchar *current_folder)
 {
-    ulvo::GCharPtr uri;
-    if (ofm && ofm->file_selection)
-        uri.reset(
-            kivel_file_selection_get_current_folder_uri(KIVEL_FILE_SELECTION(ofm->file_selection)));
-    if (!uri) {
-        g_critical("Error obtaining the currently selected URI");
-        return FALSE;
-    }
+    FM_RETURN_IF_FAIL(ofm != NULL && ofm->file_selection, "ofm->file_selection");
     if ((ofm->cur_operation == OPER_NONE || ofm->cur_operation == OPER_DETAILS) &&
-        current_folder_qualifies(KIVEL_FILE_SELECTION(ofm->file_selection), uri.get()))
+        current_folder_qualifies(KIVEL_FILE_SELECTION(ofm->file_selection), current_folder))
         kivel_program_set_can_hibernate(kivel_program_get_instance(), TRUE);
-    return TRUE;
 }
 
 // ---- Command wrappers ------------------------------------------------------

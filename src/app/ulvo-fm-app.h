@@ -10,9 +10,8 @@ G_BEGIN_DECLS
 void ulvo_fm_set_operation(gint operation);
 
 // The background half of the hibernation rule: allows hibernation when no
-// command but details runs and the current folder is available. Returns
-// FALSE, with a critical log, when the current folder cannot be obtained.
-gboolean ulvo_fm_allow_hibernation_in_background(UlvoFmApp *ofm);
+// command but details runs and the current folder qualifies.
+void ulvo_fm_allow_hibernation_in_background(UlvoFmApp *ofm, const gchar *current_folder);
 
 // Command wrappers: bracket a command with the operation state.
 void on_menu_file_open_activate(GtkWidget *widget, gpointer data);

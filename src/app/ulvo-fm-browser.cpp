@@ -15,6 +15,7 @@
 
 #include <gdk/gdkkeysyms.h>
 #include <libintl.h>
+#include <string.h>
 
 using ulvo::GCharPtr;
 using ulvo::GUriList;
@@ -246,15 +247,40 @@ static void on_topmost_changed(GObject *window, GParamSpec *, gpointer data)
 
     not_topmost = TRUE;
     ulvo_fm_write_state();
-    if (!ulvo_fm_allow_hibernation_in_background(global_ofm))
+    ulvo::GCharPtr folder;
+    if (global_ofm && global_ofm->file_selection)
+        folder.reset(kivel_file_selection_get_current_folder_uri(
+            KIVEL_FILE_SELECTION(global_ofm->file_selection)));
+    if (!folder) {
+        g_critical("Error obtaining the currently selected URI");
         return;
+    }
+    // Saved before hibernation is allowed: the platform may stop the program
+    // right after that.
     if (browser->keyfile)
         ulvo_fm_key_file_save(browser->keyfile, FOLDER_STATE_DIR, FOLDER_STATE_FILE);
+    ulvo_fm_allow_hibernation_in_background(global_ofm, folder.get());
+}
+
+// A folder asked for on a card that was not there is shown once the card's
+// volume appears, whether it is the card itself or a folder on it.
+static gboolean pending_folder_on_volume(const gchar *volume_uri)
+{
+    if (g_strcmp0(volume_uri, pending_folder_uri) == 0)
+        return TRUE;
+    if (!g_str_has_prefix(pending_folder_uri, volume_uri))
+        return FALSE;
+    if (pending_folder_uri[strlen(volume_uri)] != '/')
+        return FALSE;
+    GFile *file = g_file_new_for_uri(pending_folder_uri);
+    gboolean exists = g_file_query_exists(file, nullptr);
+    g_object_unref(file);
+    return exists;
 }
 
 static void on_volume_mounted(KivelFileSystemModel *, const gchar *uri, gpointer)
 {
-    if (!uri || g_strcmp0(uri, pending_folder_uri) != 0)
+    if (!uri || !pending_folder_uri || !pending_folder_on_volume(uri))
         return;
     ulvo_fm_show_pending_folder();
 }
@@ -446,8 +472,16 @@ static void ulvo_fm_browser_destroy(GtkObject *object)
     FM_RETURN_IF_FAIL(browser->selection_info != NULL, "browser->selection_info != NULL");
     ulvo_fm_selection_info_free(browser->selection_info);
     browser->selection_info = nullptr;
-    if (global_ofm)
+    if (global_ofm) {
         global_ofm->selection_info = nullptr;
+        // Nothing may reach the window's parts once they are gone.
+        if (global_ofm->file_selection == browser->file_selection)
+            global_ofm->file_selection = nullptr;
+        global_ofm->main_file_selection = nullptr;
+        global_ofm->window = nullptr;
+        global_ofm->folder_up_button = nullptr;
+        global_ofm->path_label = nullptr;
+    }
 
     if (gtk_main_level() != 0)
         gtk_main_quit();

@@ -76,10 +76,16 @@ static void kivel_window_size_request(GtkWidget *widget, GtkRequisition *requisi
 // The child goes below the title strip.
 static void kivel_window_size_allocate(GtkWidget *widget, GtkAllocation *allocation)
 {
-    GTK_WIDGET_CLASS(kivel_window_parent_class)->size_allocate(widget, allocation);
     gint strip = kivel_window_get_title_height(KIVEL_WINDOW(widget));
+    if (!strip) {
+        GTK_WIDGET_CLASS(kivel_window_parent_class)->size_allocate(widget, allocation);
+        return;
+    }
+    // The child is laid out once, below the strip: laying it out at the full
+    // height first could make a scrollbar flip on every pass, forever.
+    gtk_widget_set_allocation(widget, allocation);
     GtkWidget *child = gtk_bin_get_child(GTK_BIN(widget));
-    if (!strip || !child || !gtk_widget_get_visible(child))
+    if (!child || !gtk_widget_get_visible(child))
         return;
     gint border = gtk_container_get_border_width(GTK_CONTAINER(widget));
     GtkAllocation child_allocation;

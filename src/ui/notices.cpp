@@ -79,12 +79,35 @@ static GSList *copy_uri_list(const GSList *list)
     return g_slist_reverse(copy);
 }
 
+// A registered dialog destroyed without being unregistered is forgotten, so
+// that a later selection change never answers a dialog that is gone.
+static void forget_destroyed_dialog(gpointer, GObject *dialog)
+{
+    if (global_ofm && global_ofm->registered_dialog == (GtkWidget *)dialog) {
+        global_ofm->registered_dialog = nullptr;
+        g_slist_free_full(global_ofm->registered_paths, g_free);
+        global_ofm->registered_paths = nullptr;
+    }
+}
+
+static void watch_registered_dialog(GtkWidget *dialog, gboolean watch)
+{
+    if (!dialog)
+        return;
+    if (watch)
+        g_object_weak_ref(G_OBJECT(dialog), forget_destroyed_dialog, nullptr);
+    else
+        g_object_weak_unref(G_OBJECT(dialog), forget_destroyed_dialog, nullptr);
+}
+
 void fm_register_dialog(GtkWidget *dialog)
 {
     FM_RETURN_IF_FAIL(global_ofm != NULL, "global_ofm != NULL");
+    watch_registered_dialog(global_ofm->registered_dialog, FALSE);
     g_slist_free_full(global_ofm->registered_paths, g_free);
     global_ofm->registered_paths = nullptr;
     global_ofm->registered_dialog = dialog;
+    watch_registered_dialog(dialog, TRUE);
     if (global_ofm->selection_info)
         global_ofm->registered_paths = copy_uri_list(global_ofm->selection_info->current_selection);
 }
@@ -94,6 +117,7 @@ void fm_unregister_dialog(GtkWidget *dialog)
     FM_RETURN_IF_FAIL(global_ofm != NULL, "global_ofm != NULL");
     if (dialog != global_ofm->registered_dialog)
         g_warning("UNREGISTERING a non REGISTERED DIALOG\n");
+    watch_registered_dialog(global_ofm->registered_dialog, FALSE);
     global_ofm->registered_dialog = nullptr;
     g_slist_free_full(global_ofm->registered_paths, g_free);
     global_ofm->registered_paths = nullptr;

@@ -8,6 +8,7 @@
 
 #include <gdk/gdkkeysyms.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using toolkit_test::BoolNotifications;
 using ulvo_test::pump_for;
@@ -279,4 +280,37 @@ TEST(ToolkitEditToolbar, ButtonAndArrowEmitTheirSignals)
     ASSERT_TRUE(pump_until([&] { return back == 1; }));
     EXPECT_EQ(pressed, 1);
     gtk_widget_destroy(window);
+}
+
+// A scrolling child that fits at one height but not the other once flipped
+// its scrollbar on every layout pass, so the window never drew again.
+TEST(ToolkitWindowLayout, ScrollingChildUnderTheTitleStripSettles)
+{
+    alarm(20); // a layout that never settles ends the test instead of hanging it
+    for (int content : {350, 370, 390}) {
+        GtkWidget *w = kivel_window_new();
+        kivel_window_set_app_menu(KIVEL_WINDOW(w), KIVEL_APP_MENU(kivel_app_menu_new()));
+        GtkWidget *sw = gtk_scrolled_window_new(nullptr, nullptr);
+        gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(sw), GTK_POLICY_NEVER,
+                                       GTK_POLICY_AUTOMATIC);
+        GtkWidget *area = gtk_drawing_area_new();
+        gtk_widget_set_size_request(area, 100, content);
+        gtk_scrolled_window_add_with_viewport(GTK_SCROLLED_WINDOW(sw), area);
+        gtk_container_add(GTK_CONTAINER(w), sw);
+        gtk_window_set_default_size(GTK_WINDOW(w), 300, 400);
+        int layouts = 0;
+        g_signal_connect(sw, "size-allocate",
+                         G_CALLBACK(+[](GtkWidget *, GtkAllocation *, gpointer n) {
+                             ++*static_cast<int *>(n);
+                         }),
+                         &layouts);
+        gtk_widget_show_all(w);
+        ulvo_test::pump_for(300);
+        EXPECT_LT(layouts, 10) << "content height " << content;
+        GtkAllocation a;
+        gtk_widget_get_allocation(sw, &a);
+        EXPECT_EQ(a.y, kivel_window_get_title_height(KIVEL_WINDOW(w)));
+        gtk_widget_destroy(w);
+    }
+    alarm(0);
 }
