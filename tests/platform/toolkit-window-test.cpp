@@ -299,11 +299,10 @@ TEST(ToolkitWindowLayout, ScrollingChildUnderTheTitleStripSettles)
         gtk_container_add(GTK_CONTAINER(w), sw);
         gtk_window_set_default_size(GTK_WINDOW(w), 300, 400);
         int layouts = 0;
-        g_signal_connect(sw, "size-allocate",
-                         G_CALLBACK(+[](GtkWidget *, GtkAllocation *, gpointer n) {
-                             ++*static_cast<int *>(n);
-                         }),
-                         &layouts);
+        g_signal_connect(
+            sw, "size-allocate",
+            G_CALLBACK(+[](GtkWidget *, GtkAllocation *, gpointer n) { ++*static_cast<int *>(n); }),
+            &layouts);
         gtk_widget_show_all(w);
         ulvo_test::pump_for(300);
         EXPECT_LT(layouts, 10) << "content height " << content;

@@ -166,3 +166,22 @@ TEST_F(NoticesTest, RegisteredConfirmationStaysWhileTheSelectionIsTheSame)
     });
     EXPECT_EQ(responses, std::vector<gint>{GTK_RESPONSE_OK});
 }
+
+TEST_F(NoticesTest, ARegisteredDialogDestroyedWithoutUnregisteringIsForgotten)
+{
+    std::string work = docs + "/work";
+    write_file(work + "/a.txt");
+    write_file(work + "/b.txt");
+    enter(work, 2);
+    select_only({work + "/a.txt"});
+    refresh(1);
+
+    GtkWidget *dialog = gtk_dialog_new();
+    fm_register_dialog(dialog);
+    gtk_widget_destroy(dialog);
+    EXPECT_EQ(global_ofm->registered_dialog, nullptr);
+    EXPECT_EQ(global_ofm->registered_paths, nullptr);
+    // The next selection change has nothing to answer.
+    select_only({work + "/b.txt"});
+    fm_check_registered_dialog(global_ofm);
+}
