@@ -230,17 +230,27 @@ static void leave_mirror(KivelFileSelection *fs, GtkListStore *store)
     fs->shown = g_sequence_new(nullptr);
 }
 
+// The model row whose children the mirror lists: NULL at the top. FALSE
+// when the current folder has no row any more.
+static gboolean listed_parent(KivelFileSelection *fs, GtkTreeIter *folder, GtkTreeIter **parent)
+{
+    *parent = nullptr;
+    if (!fs->current)
+        return TRUE;
+    if (!kivel_file_selection_current_folder_model_iter(fs, folder))
+        return FALSE;
+    *parent = folder;
+    return TRUE;
+}
+
 // Copies model children into the mirror from where it stands; TRUE while
 // some remain.
 static gboolean fill_step(KivelFileSelection *fs)
 {
     GtkTreeIter folder, child;
-    GtkTreeIter *parent = nullptr;
-    if (fs->current) {
-        if (!kivel_file_selection_current_folder_model_iter(fs, &folder))
-            return FALSE;
-        parent = &folder;
-    }
+    GtkTreeIter *parent;
+    if (!listed_parent(fs, &folder, &parent))
+        return FALSE;
     gint index = g_sequence_get_length(fs->positions);
     if (!gtk_tree_model_iter_nth_child(fs->model, &child, parent, index))
         return FALSE;
@@ -355,12 +365,9 @@ void kivel_file_selection_content_row_changed(KivelFileSelection *fs, gint index
 void kivel_file_selection_content_rows_reordered(KivelFileSelection *fs, gint *new_order)
 {
     GtkTreeIter folder;
-    GtkTreeIter *parent = nullptr;
-    if (fs->current) {
-        if (!kivel_file_selection_current_folder_model_iter(fs, &folder))
-            return;
-        parent = &folder;
-    }
+    GtkTreeIter *parent;
+    if (!listed_parent(fs, &folder, &parent))
+        return;
     gint n = gtk_tree_model_iter_n_children(fs->model, parent);
     gint mirrored = g_sequence_get_length(fs->positions);
     if (mirrored != n) {
@@ -409,12 +416,9 @@ gboolean kivel_file_selection_content_model_iter(KivelFileSelection *fs, KivelCo
                                                  GtkTreeIter *iter)
 {
     GtkTreeIter folder;
-    GtkTreeIter *parent = nullptr;
-    if (fs->current) {
-        if (!kivel_file_selection_current_folder_model_iter(fs, &folder))
-            return FALSE;
-        parent = &folder;
-    }
+    GtkTreeIter *parent;
+    if (!listed_parent(fs, &folder, &parent))
+        return FALSE;
     gint index = g_sequence_iter_get_position(entry->position);
     return gtk_tree_model_iter_nth_child(fs->model, iter, parent, index);
 }
