@@ -296,7 +296,7 @@ static void model_dispose(GObject *object)
     G_OBJECT_CLASS(kivel_file_system_model_parent_class)->dispose(object);
 }
 
-static void model_set_property(GObject *object, guint id, const GValue *value, GParamSpec *spec)
+static void model_set_property(GObject *object, guint id, const GValue *value, GParamSpec *pspec)
 {
     auto *model = KIVEL_FILE_SYSTEM_MODEL(object);
     switch (id) {
@@ -307,11 +307,11 @@ static void model_set_property(GObject *object, guint id, const GValue *value, G
                                       reinterpret_cast<gpointer *>(&model->ref_widget));
         break;
     default:
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     }
 }
 
-static void model_get_property(GObject *object, guint id, GValue *value, GParamSpec *spec)
+static void model_get_property(GObject *object, guint id, GValue *value, GParamSpec *pspec)
 {
     auto *model = KIVEL_FILE_SYSTEM_MODEL(object);
     switch (id) {
@@ -322,7 +322,7 @@ static void model_get_property(GObject *object, guint id, GValue *value, GParamS
         g_value_set_object(value, model->backend);
         break;
     default:
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     }
 }
 
