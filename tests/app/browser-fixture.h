@@ -17,13 +17,7 @@ inline std::string docs_dir()
     return ulvo_test::test_home() + "/MyDocs";
 }
 
-inline std::string file_uri(const std::string &path)
-{
-    gchar *uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
-    std::string out = uri ? uri : "";
-    g_free(uri);
-    return out;
-}
+using ulvo_test::file_uri;
 
 inline UlvoFmBrowser *start_browser()
 {

@@ -13,13 +13,9 @@
 namespace model_test
 {
 
-// The canonical file URI of a local path.
 inline std::string uri_of(const std::string &path)
 {
-    gchar *uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
-    std::string result = uri ? uri : "";
-    g_free(uri);
-    return result;
+    return ulvo_test::file_uri(path);
 }
 
 // Takes a g_free'd string; "(null)" for NULL.

@@ -16,15 +16,9 @@
 namespace selection_record_test
 {
 
-// The text URI the model gives the local file `path`.
 inline std::string uri_of(const std::string &path)
 {
-    GFile *file = g_file_new_for_path(path.c_str());
-    gchar *uri = g_file_get_uri(file);
-    std::string result = uri;
-    g_free(uri);
-    g_object_unref(file);
-    return result;
+    return ulvo_test::file_uri(path);
 }
 
 inline std::vector<std::string> strings_of(const GSList *list)

@@ -12,13 +12,9 @@
 namespace model_test
 {
 
-// The file URI of a local path, as GIO spells it.
 inline std::string uri_of(const std::string &path)
 {
-    gchar *uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
-    std::string result = uri ? uri : "";
-    g_free(uri);
-    return result;
+    return ulvo_test::file_uri(path);
 }
 
 inline std::string string_column(GtkTreeModel *model, GtkTreeIter *iter, int column)

@@ -4,9 +4,7 @@
 
 #include "support/ui-test.h"
 
-#include <fcntl.h>
 #include <gtk/gtk.h>
-#include <sys/file.h>
 #include <unistd.h>
 #include <functional>
 #include <string>
@@ -16,9 +14,7 @@ namespace toolkit_test
 {
 
 // Taps and keys go into this process's event queue as the X server would
-// deliver them, so that tests running side by side on one display cannot
-// move each other's pointer. Pointer grabs and the keyboard focus stay
-// shared: tests that need the focus take DisplayLock.
+// deliver them.
 
 // Whether `widget` is mapped, so it can take taps.
 inline bool is_ready_for_taps(GtkWidget *widget)
@@ -107,51 +103,7 @@ inline void press_key(GtkWidget *toplevel, guint keyval)
     detail::put_key_event(gtk_widget_get_window(toplevel), GDK_KEY_RELEASE, keyval);
 }
 
-// Keeps the tests that need the keyboard focus of the shared display from
-// running at the same time as each other.
-class DisplayLock
-{
-  public:
-    DisplayLock()
-    {
-        std::string name = g_getenv("DISPLAY") ? g_getenv("DISPLAY") : "none";
-        for (char &c : name)
-            if (!g_ascii_isalnum(c))
-                c = '_';
-        std::string path = std::string(g_get_tmp_dir()) + "/ulvo-test-display-" + name + ".lock";
-        fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd_ >= 0)
-            flock(fd_, LOCK_EX);
-    }
-    ~DisplayLock()
-    {
-        if (fd_ >= 0)
-            close(fd_); // releases the lock
-    }
-    DisplayLock(const DisplayLock &) = delete;
-    DisplayLock &operator=(const DisplayLock &) = delete;
-
-  private:
-    int fd_ = -1;
-};
-
-// The first button inside `widget` whose label reads `text`, or nullptr.
-inline GtkWidget *find_button(GtkWidget *widget, const std::string &text)
-{
-    if (GTK_IS_BUTTON(widget)) {
-        const gchar *label = gtk_button_get_label(GTK_BUTTON(widget));
-        if (label && text == label)
-            return widget;
-    }
-    GtkWidget *found = nullptr;
-    if (GTK_IS_CONTAINER(widget)) {
-        GList *children = gtk_container_get_children(GTK_CONTAINER(widget));
-        for (GList *l = children; l && !found; l = l->next)
-            found = find_button(GTK_WIDGET(l->data), text);
-        g_list_free(children);
-    }
-    return found;
-}
+using ulvo_test::find_button;
 
 // The run result a dialog gets when the test's answer did not reach it.
 constexpr gint no_answer = 54321;

@@ -66,7 +66,6 @@ TEST(ToolkitWindowStack, ShowingPushesAndPopHidesTheTopWindow)
 
 TEST(ToolkitWindowStack, TopmostFollowsTheStackAndTheFocus)
 {
-    toolkit_test::DisplayLock focus;
     GtkWidget *main_window = shown_stackable_window("main");
     BoolNotifications main_topmost(main_window, "is-topmost");
     ASSERT_TRUE(pump_until([&] { return is_topmost(main_window); }))
@@ -101,7 +100,6 @@ TEST(ToolkitWindowStack, TopmostFollowsTheStackAndTheFocus)
 
 TEST(ToolkitWindowStack, ADialogOfTheTopWindowKeepsItTopmost)
 {
-    toolkit_test::DisplayLock focus;
     GtkWidget *main_window = shown_stackable_window("main");
     ASSERT_TRUE(pump_until([&] { return is_topmost(main_window); }));
     BoolNotifications main_topmost(main_window, "is-topmost");
@@ -160,7 +158,6 @@ namespace
 // An application menu as the browser builds it: buttons whose handlers run
 // after the menu's own, and a "show" handler that may hide some of them.
 struct ToolkitAppMenu : ::testing::Test {
-    toolkit_test::DisplayLock grabs; // the open menu holds the pointer
     GtkWidget *window = nullptr;
     KivelAppMenu *menu = nullptr;
     GtkWidget *buttons[3] = {};

@@ -49,6 +49,31 @@ bool path_exists(const std::string &path)
     return g_file_test(path.c_str(), G_FILE_TEST_EXISTS);
 }
 
+std::string file_uri(const std::string &path)
+{
+    gchar *uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+    std::string out = uri ? uri : "";
+    g_free(uri);
+    return out;
+}
+
+GtkWidget *find_button(GtkWidget *widget, const std::string &text)
+{
+    if (GTK_IS_BUTTON(widget)) {
+        const gchar *label = gtk_button_get_label(GTK_BUTTON(widget));
+        if (label && text == label)
+            return widget;
+    }
+    GtkWidget *found = nullptr;
+    if (GTK_IS_CONTAINER(widget)) {
+        GList *children = gtk_container_get_children(GTK_CONTAINER(widget));
+        for (GList *l = children; l && !found; l = l->next)
+            found = find_button(GTK_WIDGET(l->data), text);
+        g_list_free(children);
+    }
+    return found;
+}
+
 GtkWidget *find_showing_dialog()
 {
     GList *tops = gtk_window_list_toplevels();

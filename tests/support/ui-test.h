@@ -24,6 +24,12 @@ void write_file(const std::string &path, const std::string &contents = "");
 void make_dir(const std::string &path, int mode = 0755);
 bool path_exists(const std::string &path);
 
+// The file URI of a local path, as GIO spells it; "" when it has none.
+std::string file_uri(const std::string &path);
+
+// The first button inside `widget` whose label reads `text`, or nullptr.
+GtkWidget *find_button(GtkWidget *widget, const std::string &text);
+
 // The first visible toplevel GtkDialog, or nullptr.
 GtkWidget *find_showing_dialog();
 

@@ -15,23 +15,7 @@ namespace notices_test
 // What a note's run ends with when nothing answered it in time.
 constexpr gint no_answer = 54321;
 
-// The first button inside `widget` labelled `text`, or nullptr.
-inline GtkWidget *find_button(GtkWidget *widget, const std::string &text)
-{
-    if (GTK_IS_BUTTON(widget)) {
-        const gchar *label = gtk_button_get_label(GTK_BUTTON(widget));
-        if (label && text == label)
-            return widget;
-    }
-    GtkWidget *found = nullptr;
-    if (GTK_IS_CONTAINER(widget)) {
-        GList *children = gtk_container_get_children(GTK_CONTAINER(widget));
-        for (GList *l = children; l && !found; l = l->next)
-            found = find_button(GTK_WIDGET(l->data), text);
-        g_list_free(children);
-    }
-    return found;
-}
+using ulvo_test::find_button;
 
 // A tap on the button labelled `text`; false when the dialog has none.
 inline bool click(GtkWidget *dialog, const std::string &text)
