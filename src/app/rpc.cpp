@@ -4,17 +4,9 @@
 #include "model/path-label.h"
 #include "platform/kivel-program.h"
 #include "platform/kivel-window.h"
+#include "vfs/vfs-uri.h"
 
 #include <dbus/dbus.h>
-#include <gio/gio.h>
-
-static gboolean location_exists(const gchar *uri)
-{
-    GFile *file = g_file_new_for_uri(uri);
-    gboolean exists = g_file_query_exists(file, nullptr);
-    g_object_unref(file);
-    return exists;
-}
 
 void ulvo_fm_show_pending_folder(void)
 {
@@ -37,7 +29,7 @@ static void open_folder(GArray *arguments)
 
     // Not under an open details view; a folder that is not there yet (a card
     // still being mounted) stays pending until its volume appears.
-    if (details_dialog_open || !location_exists(pending_folder_uri))
+    if (details_dialog_open || !ulvo_vfs_uri_exists(pending_folder_uri))
         return;
     ulvo_fm_show_pending_folder();
 }

@@ -12,6 +12,7 @@
 #include "settings/folder-state.h"
 #include "ui/notices.h"
 #include "vfs/glib-ptr.h"
+#include "vfs/vfs-uri.h"
 
 #include <gdk/gdkkeysyms.h>
 #include <libintl.h>
@@ -272,10 +273,7 @@ static gboolean pending_folder_on_volume(const gchar *volume_uri)
         return FALSE;
     if (pending_folder_uri[strlen(volume_uri)] != '/')
         return FALSE;
-    GFile *file = g_file_new_for_uri(pending_folder_uri);
-    gboolean exists = g_file_query_exists(file, nullptr);
-    g_object_unref(file);
-    return exists;
+    return ulvo_vfs_uri_exists(pending_folder_uri);
 }
 
 static void on_volume_mounted(KivelFileSystemModel *, const gchar *uri, gpointer)
