@@ -16,11 +16,6 @@ void ulvo_fm_set_fullscreen_flag(gboolean fullscreen)
     fullscreen_flag = fullscreen;
 }
 
-gboolean ulvo_fm_get_fullscreen_flag(void)
-{
-    return fullscreen_flag;
-}
-
 static KivelFileSelection *active_file_selection(void)
 {
     if (!global_ofm || !global_ofm->file_selection)

@@ -17,6 +17,5 @@ void ulvo_fm_restore_view(gboolean navigation_pane);
 void ulvo_fm_reset_state(void);
 
 void ulvo_fm_set_fullscreen_flag(gboolean fullscreen);
-gboolean ulvo_fm_get_fullscreen_flag(void);
 
 G_END_DECLS

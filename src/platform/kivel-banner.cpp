@@ -83,8 +83,3 @@ GtkWidget *kivel_banner_show_information(GtkWidget *widget, const gchar *icon_na
     gtk_widget_show(banner);
     return banner;
 }
-
-GtkWidget *kivel_banner_show_information_override_dnd(GtkWidget *widget, const gchar *text)
-{
-    return kivel_banner_show_information(widget, nullptr, text);
-}

@@ -18,11 +18,6 @@ G_BEGIN_DECLS
 GtkWidget *kivel_banner_show_information(GtkWidget *widget, const gchar *icon_name,
                                          const gchar *text);
 
-// The same, for texts that must be seen even while the device is told not
-// to disturb: banners here always show, so this is the same call.
-// (transfer none) The banner window, valid until it goes.
-GtkWidget *kivel_banner_show_information_override_dnd(GtkWidget *widget, const gchar *text);
-
 // How long banners shown from now on stay, in milliseconds (0: the default).
 void kivel_banner_set_timeout(guint milliseconds);
 

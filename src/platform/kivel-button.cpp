@@ -23,31 +23,6 @@ GtkWidget *kivel_button_new(guint size, guint arrangement)
     return button;
 }
 
-GtkWidget *kivel_button_new_with_text(guint size, guint arrangement, const gchar *title,
-                                      const gchar *value)
-{
-    GtkWidget *button = kivel_button_new(size, arrangement);
-    GtkWidget *box = gtk_vbox_new(FALSE, 2);
-    GtkWidget *title_label = gtk_label_new(title);
-    GtkWidget *value_label = gtk_label_new(nullptr);
-    if (value) {
-        gchar *markup = g_markup_printf_escaped("<small>%s</small>", value);
-        gtk_label_set_markup(GTK_LABEL(value_label), markup);
-        g_free(markup);
-    }
-    gtk_misc_set_alignment(GTK_MISC(title_label), 0.0, 0.5);
-    gtk_misc_set_alignment(GTK_MISC(value_label), 0.0, 0.5);
-    gtk_box_pack_start(GTK_BOX(box), title_label, TRUE, TRUE, 0);
-    gtk_box_pack_start(GTK_BOX(box), value_label, TRUE, TRUE, 0);
-    gtk_widget_show_all(box);
-    if (!title)
-        gtk_widget_hide(title_label);
-    if (!value)
-        gtk_widget_hide(value_label);
-    gtk_container_add(GTK_CONTAINER(button), box);
-    return button;
-}
-
 void kivel_button_set_image(GtkButton *button, GtkWidget *image)
 {
     g_return_if_fail(GTK_IS_BUTTON(button));

@@ -24,11 +24,6 @@ enum {
 // set, is always shown: beside the label (horizontal) or above it (vertical).
 GtkWidget *kivel_button_new(guint size, guint arrangement);
 
-// (transfer full, floating) A new button showing `title` and, under it in a
-// smaller font, `value` (either may be NULL).
-GtkWidget *kivel_button_new_with_text(guint size, guint arrangement, const gchar *title,
-                                      const gchar *value);
-
 // Makes `image` the button's content, with the button's label text (if it
 // has one) beside or under it. The button takes the image over.
 void kivel_button_set_image(GtkButton *button, GtkWidget *image);
