@@ -11,7 +11,7 @@
 // Time one fill step may take before the main loop runs again.
 #define FILL_STEP_BUDGET_US 15000
 
-static void entry_free(KivelContentEntry *entry)
+static void entry_release_fields(KivelContentEntry *entry)
 {
     g_free(entry->uri);
     g_free(entry->display_name);
@@ -19,6 +19,11 @@ static void entry_free(KivelContentEntry *entry)
     g_free(entry->mime_type);
     if (entry->icon)
         g_object_unref(entry->icon);
+}
+
+static void entry_free(KivelContentEntry *entry)
+{
+    entry_release_fields(entry);
     g_free(entry);
 }
 
@@ -43,12 +48,7 @@ static gboolean entry_read(KivelFileSelection *fs, KivelContentEntry *entry, Gtk
     if (!key)
         key = g_utf8_collate_key_for_filename(display, -1);
 
-    g_free(entry->uri);
-    g_free(entry->display_name);
-    g_free(entry->collate_key);
-    g_free(entry->mime_type);
-    if (entry->icon)
-        g_object_unref(entry->icon);
+    entry_release_fields(entry);
     entry->uri = uri;
     entry->display_name = display;
     entry->collate_key = key;
