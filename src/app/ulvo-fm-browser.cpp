@@ -3,6 +3,7 @@
 #include "app/rpc.h"
 #include "app/session-state.h"
 #include "app/ulvo-fm-app.h"
+#include "app/ulvo-fm-context-menu.h"
 #include "app/ulvo-fm-menu.h"
 #include "model/app-record.h"
 #include "model/fm-assert.h"

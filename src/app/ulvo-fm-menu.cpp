@@ -106,6 +106,3 @@ void ulvo_fm_browser_menu_show_cb(GtkWidget *, gpointer data)
         gtk_widget_set_visible(entry.button, ulvo_fm_check_current_folder(global_ofm, entry.flags));
     gtk_widget_set_visible(browser->memory_usage_button, TRUE);
 }
-
-// The context menu comes with its entries' commands.
-void ulvo_fm_popup_context_menu(KivelFileSelection *, gpointer) {}
