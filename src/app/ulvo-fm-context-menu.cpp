@@ -7,6 +7,7 @@
 #include "platform/kivel-gtk-menu.h"
 #include "platform/kivel-program.h"
 #include "ui/memory-card.h"
+#include "vfs/glib-ptr.h"
 
 #include <libintl.h>
 #include <string.h>
@@ -49,11 +50,9 @@ void on_popup_format_activate(GtkWidget *, gpointer)
 guint entries_for_memory_card(const gchar *uri)
 {
     guint shown = DETAILS;
-    // The first card holds what the device itself needs; it is not copied whole.
-    gchar *first_card = g_strdup_printf("file://%s", FIRST_CARD_PATH);
-    if (g_ascii_strcasecmp(uri, first_card) != 0)
+    ulvo::GCharPtr first_card(g_strdup_printf("file://%s", FIRST_CARD_PATH));
+    if (g_ascii_strcasecmp(uri, first_card.get()) != 0)
         shown |= COPY;
-    g_free(first_card);
     if (!ulvo_fm_uri_is_readonly(uri, FALSE))
         shown |= RENAME;
     if (ulvo_fm_uri_is_root(uri))

@@ -111,6 +111,8 @@ class ContextMenu : public testing::Test
         g_chmod((docs_dir() + "/locked.txt").c_str(), 0444);
         ulvo_test::write_file(docs_dir() + "/Trip/a.jpg", "a");
         ulvo_test::write_file(docs_dir() + "/Trip/b.jpg", "b");
+        ulvo_test::write_file(docs_dir() + "/Trip/old.jpg", "o");
+        g_chmod((docs_dir() + "/Trip/old.jpg").c_str(), 0444);
         ulvo_test::write_file(docs_dir() + "/Locked/inside.txt", "i");
         g_chmod((docs_dir() + "/Locked").c_str(), 0555);
     }
@@ -202,6 +204,12 @@ TEST_F(ContextMenu, FoldersAndCurrentFolders)
     // Nothing selected: the menu is about the folder one stands in.
     enter(doc("Trip"));
     EXPECT_EQ(popup(), "Rename,Copy,Move,Delete,Details");
+    // The navigation pane's menu is about its folder, whatever the content
+    // pane has selected.
+    EXPECT_EQ(menu_for({doc("Trip/old.jpg")}), "Copy,Details");
+    g_object_set(fs, "active-pane", KIVEL_FILE_SELECTION_PANE_NAVIGATION, NULL);
+    g_signal_emit_by_name(fs, "navigation-pane-context-menu");
+    EXPECT_EQ(shown_entries(), "Rename,Copy,Move,Delete,Details");
     enter(doc("Locked"));
     EXPECT_EQ(popup(), "Copy,Details");
 }
