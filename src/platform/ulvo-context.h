@@ -30,4 +30,9 @@ gboolean ulvo_rpc_value_read(DBusMessageIter *iter, ulvo_rpc_t *value, gboolean 
 // or one that is not valid UTF-8 (nothing is appended then).
 gboolean ulvo_rpc_value_append(DBusMessageIter *iter, const ulvo_rpc_t *value);
 
+// Removes what interrupted saves of the application's state left behind.
+// Called once the context owns the application's name, so that no other
+// instance can be saving at the same time.
+void ulvo_state_remove_leftovers(const ulvo_context_t *context);
+
 G_END_DECLS

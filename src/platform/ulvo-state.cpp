@@ -3,6 +3,8 @@
 
 #include "platform/ulvo-context.h"
 #include "vfs/glib-ptr.h"
+#include "vfs/vfs-leftovers.h"
+#include "vfs/vfs-read.h"
 
 #include <errno.h>
 #include <glib/gstdio.h>
@@ -29,6 +31,12 @@ gint ulvo_state_write(ulvo_context_t *context, ulvo_state_t *state)
     g_return_val_if_fail(state != nullptr, ULVO_ERROR_INVALID_PARAMS);
     g_return_val_if_fail(state->state_size == 0 || state->state_data != nullptr,
                          ULVO_ERROR_INVALID_PARAMS);
+    // A state the next start could not take back would only slow it down.
+    if (state->state_size > ULVO_STATE_MAX_SIZE) {
+        g_warning("The state of %s is not saved: %u bytes, more than %u", context->application,
+                  state->state_size, ULVO_STATE_MAX_SIZE);
+        return ULVO_ERROR_INVALID_PARAMS;
+    }
 
     GCharPtr folder(state_folder());
     if (g_mkdir_with_parents(folder.get(), 0700) != 0) {
@@ -61,18 +69,18 @@ gint ulvo_state_read(ulvo_context_t *context, ulvo_state_t *state)
     gchar *contents = nullptr;
     gsize length = 0;
     ErrorOut error;
-    if (!g_file_get_contents(path.get(), &contents, &length, error.out())) {
+    if (!ulvo_vfs_read_regular_file(path.get(), ULVO_STATE_MAX_SIZE, &contents, &length,
+                                    error.out())) {
         if (g_error_matches(error.get(), G_FILE_ERROR, G_FILE_ERROR_NOENT)) {
             g_debug("No saved state for %s", context->application);
             return ULVO_ERROR_NO_STATE;
         }
-        g_warning("Cannot read the state of %s: %s", context->application, error.get()->message);
-        return ULVO_ERROR;
-    }
-    if (length > G_MAXUINT32) {
-        g_warning("The state of %s is too large to be its own: %s", context->application,
-                  path.get());
-        g_free(contents);
+        if (error.get()->domain == ULVO_VFS_READ_ERROR)
+            g_warning("The saved state of %s is ignored: %s", context->application,
+                      error.get()->message);
+        else
+            g_warning("Cannot read the state of %s: %s", context->application,
+                      error.get()->message);
         return ULVO_ERROR;
     }
     if (length == 0) {
@@ -82,4 +90,14 @@ gint ulvo_state_read(ulvo_context_t *context, ulvo_state_t *state)
     state->state_size = guint32(length);
     state->state_data = contents;
     return ULVO_OK;
+}
+
+void ulvo_state_remove_leftovers(const ulvo_context_t *context)
+{
+    g_return_if_fail(context != nullptr);
+    GCharPtr path(state_file(context));
+    guint removed = ulvo_vfs_remove_temporary_siblings(path.get());
+    if (removed > 0)
+        g_message("Removed %u temporary files of interrupted saves of the state of %s", removed,
+                  context->application);
 }

@@ -175,6 +175,7 @@ ulvo_context_t *ulvo_initialize(const gchar *application, const gchar *version, 
     }
     if (!connect_and_register(context.get()) || !request_name(context.get()))
         return nullptr;
+    ulvo_state_remove_leftovers(context.get());
     g_debug("%s %s is on the session bus as %s", application, version ? version : "",
             context->service);
     return context.release();

@@ -102,14 +102,19 @@ gint ulvo_rpc_run(ulvo_context_t *context, const gchar *service, const gchar *ob
 // Frees the string of `value` if it holds one and marks it as empty.
 void ulvo_rpc_free_val(ulvo_rpc_t *value);
 
+// The largest state the service saves or gives back, in bytes.
+#define ULVO_STATE_MAX_SIZE (4u * 1024u * 1024u)
+
 // Saves the state's bytes for the application, replacing the previous state
-// only once the new one is safely on disk.
+// only once the new one is safely on disk. A state larger than
+// ULVO_STATE_MAX_SIZE is refused (ULVO_ERROR_INVALID_PARAMS) and the
+// previous one stays.
 gint ulvo_state_write(ulvo_context_t *context, ulvo_state_t *state);
 
 // Fills `state` with the bytes of the last saved state; state_data is
 // (transfer full) free it with g_free (NULL for an empty state).
 // ULVO_ERROR_NO_STATE when none was saved, another negative code when it
-// cannot be read.
+// cannot be read or is not a regular file of at most ULVO_STATE_MAX_SIZE.
 gint ulvo_state_read(ulvo_context_t *context, ulvo_state_t *state);
 
 // Loads the control panel plugin `filename` (a file name, not a path) from

@@ -3,9 +3,12 @@
 #include "model/app-record.h"
 #include "model/fm-assert.h"
 #include "vfs/glib-ptr.h"
+#include "vfs/vfs-leftovers.h"
+#include "vfs/vfs-read.h"
 
 #include <glib/gstdio.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
@@ -22,6 +25,11 @@ const gint PICTURES_PRESET = ULVO_FM_VIEW_STATE_MODE_BIT | ULVO_FM_VIEW_STATE_OR
 const gint MUSIC_PRESET = ULVO_FM_VIEW_STATE_MODE_BIT;
 const gint VIEW_STATE_BITS =
     ULVO_FM_VIEW_STATE_MODE_BIT | ULVO_FM_VIEW_STATE_ORDER_BIT | ULVO_FM_VIEW_STATE_SORT_KEY_MASK;
+// Far beyond the settings of every folder a device holds; a larger file is
+// not a key file of ours.
+const gsize MAX_KEY_FILE_SIZE = 16 * 1024 * 1024;
+// How many kept damaged files may pile up before saving stops.
+const int MAX_DAMAGED_COPIES = 100;
 
 // (transfer full) (nullable): `path` with a leading "~" expanded to the home
 // directory; NULL, with a warning, when the home directory is unknown.
@@ -109,6 +117,24 @@ void add_presets(GKeyFile *keyfile)
     }
 }
 
+// The text of the key file at `path`, once it is known to read and parse
+// whole. FALSE with G_FILE_ERROR_NOENT when nothing is there.
+// `contents` is (transfer full).
+gboolean read_valid_key_file(const gchar *path, GCharPtr &contents, gsize &length, GError **error)
+{
+    gchar *data = nullptr;
+    if (!ulvo_vfs_read_regular_file(path, MAX_KEY_FILE_SIZE, &data, &length, error)) {
+        // A link to nothing is something the user made, not a missing file.
+        GStatBuf info;
+        if (g_error_matches(*error, G_FILE_ERROR, G_FILE_ERROR_NOENT) && g_lstat(path, &info) == 0)
+            (*error)->code = G_FILE_ERROR_FAILED;
+        return FALSE;
+    }
+    contents.reset(data);
+    ulvo::GKeyFilePtr parsed(g_key_file_new());
+    return g_key_file_load_from_data(parsed.get(), contents.get(), length, G_KEY_FILE_NONE, error);
+}
+
 // Replaces the contents of `keyfile` with the file when it reads and parses
 // whole; otherwise they stay, so that a bad file never wipes good settings.
 // Returns FALSE when the file does not exist.
@@ -116,29 +142,73 @@ gboolean load_whole_file(GKeyFile *keyfile, const gchar *path)
 {
     GCharPtr contents;
     gsize length = 0;
-    {
-        ErrorOut error;
-        gchar *data = nullptr;
-        if (!g_file_get_contents(path, &data, &length, error.out())) {
-            if (g_error_matches(error.get(), G_FILE_ERROR, G_FILE_ERROR_NOENT))
-                return FALSE;
-            g_log(G_LOG_DOMAIN, G_LOG_LEVEL_DEBUG, "Folder state %s not read: %s", path,
-                  error.get()->message);
-            return TRUE;
-        }
-        contents.reset(data);
-    }
-
-    ulvo::GKeyFilePtr parsed(g_key_file_new());
     ErrorOut error;
-    if (!g_key_file_load_from_data(parsed.get(), contents.get(), length, G_KEY_FILE_NONE,
-                                   error.out())) {
-        g_log(G_LOG_DOMAIN, G_LOG_LEVEL_DEBUG, "Folder state %s not valid: %s", path,
-              error.get()->message);
+    if (!read_valid_key_file(path, contents, length, error.out())) {
+        if (g_error_matches(error.get(), G_FILE_ERROR, G_FILE_ERROR_NOENT))
+            return FALSE;
+        // A FIFO or a device in its place would otherwise go unnoticed.
+        GLogLevelFlags level =
+            error.get()->domain == ULVO_VFS_READ_ERROR ? G_LOG_LEVEL_WARNING : G_LOG_LEVEL_DEBUG;
+        g_log(G_LOG_DOMAIN, level, "Folder state %s not loaded: %s", path, error.get()->message);
         return TRUE;
     }
     // Parses the same text again, straight into the caller's key file.
     g_key_file_load_from_data(keyfile, contents.get(), length, G_KEY_FILE_NONE, nullptr);
+    return TRUE;
+}
+
+// Renames `path` to `target` unless `target` exists. Returns 0 or errno.
+int rename_without_replacing(const gchar *path, const gchar *target)
+{
+    if (renameat2(AT_FDCWD, path, AT_FDCWD, target, RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system without the flag: check, then rename.
+    GStatBuf info;
+    if (g_lstat(target, &info) == 0)
+        return EEXIST;
+    return rename(path, target) == 0 ? 0 : errno;
+}
+
+// Moves the file at `path` to the first free name of "<path>.damaged",
+// "<path>.damaged-2", ..., by name only: a FIFO or a device is never opened.
+// (transfer full) (nullable): the new name, or NULL with `failure` set.
+gchar *keep_damaged_file(const gchar *path, int *failure)
+{
+    for (int copy = 1; copy <= MAX_DAMAGED_COPIES; copy++) {
+        GCharPtr target(copy == 1 ? g_strconcat(path, ".damaged", NULL)
+                                  : g_strdup_printf("%s.damaged-%d", path, copy));
+        *failure = rename_without_replacing(path, target.get());
+        if (*failure == 0)
+            return target.release();
+        if (*failure != EEXIST)
+            return nullptr;
+    }
+    return nullptr;
+}
+
+// A file on disk that does not load holds settings the user may want back:
+// it goes aside before a save replaces it. FALSE when it must stay where it
+// is, and so nothing may be saved.
+gboolean keep_file_that_did_not_load(const gchar *path)
+{
+    GCharPtr contents;
+    gsize length = 0;
+    ErrorOut why;
+    if (read_valid_key_file(path, contents, length, why.out()) ||
+        g_error_matches(why.get(), G_FILE_ERROR, G_FILE_ERROR_NOENT))
+        return TRUE;
+    int failure = 0;
+    GCharPtr kept(keep_damaged_file(path, &failure));
+    if (!kept) {
+        g_log(G_LOG_DOMAIN, G_LOG_LEVEL_WARNING,
+              "Folder state %s is damaged (%s) and cannot be kept aside (%s): not saved", path,
+              why.get()->message, failure ? g_strerror(failure) : "too many damaged copies");
+        return FALSE;
+    }
+    g_log(G_LOG_DOMAIN, G_LOG_LEVEL_WARNING, "Folder state %s is damaged (%s): kept as %s", path,
+          why.get()->message, kept.get());
     return TRUE;
 }
 
@@ -229,6 +299,18 @@ GKeyFile *ulvo_fm_key_file_init(GKeyFile *keyfile, const gchar *dir_path, const 
     if (!path)
         return keyfile;
 
+    // The first load is the program's start: what saves cut short by a crash
+    // or a kill left behind goes then. Saves run on this thread, so none of
+    // this process is under way.
+    static gboolean leftovers_checked = FALSE;
+    if (!leftovers_checked) {
+        leftovers_checked = TRUE;
+        guint removed = ulvo_vfs_remove_temporary_siblings(path.get());
+        if (removed > 0)
+            g_log(G_LOG_DOMAIN, G_LOG_LEVEL_MESSAGE,
+                  "Removed %u temporary files of interrupted saves beside %s", removed, path.get());
+    }
+
     if (!keyfile)
         keyfile = g_key_file_new();
     if (!load_whole_file(keyfile, path.get()))
@@ -257,6 +339,8 @@ void ulvo_fm_key_file_save(GKeyFile *keyfile, const gchar *dir_path, const gchar
         g_log(G_LOG_DOMAIN, G_LOG_LEVEL_WARNING, "%s", error.get()->message);
         return;
     }
+    if (!keep_file_that_did_not_load(path.get()))
+        return;
     int failure = replace_file_contents(path.get(), data.get(), length);
     if (failure)
         g_log(G_LOG_DOMAIN, G_LOG_LEVEL_CRITICAL, "Saving configuration to %s failed: %s",

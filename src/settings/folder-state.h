@@ -18,16 +18,20 @@ G_BEGIN_DECLS
 gboolean ulvo_fm_ensure_path_exists(const gchar *path);
 
 // Loads `file_path` into `keyfile` (a new key file when NULL). A file that
-// reads and parses replaces the contents; one that is missing, unreadable or
-// invalid leaves them as they were. When the file does not exist, the media
-// folders get their presets in memory.
+// reads and parses replaces the contents; one that is missing, unreadable,
+// invalid, not a regular file or over 16 MiB leaves them as they were. When
+// the file does not exist, the media folders get their presets in memory.
+// The first call of the process also removes the temporary files of saves
+// that were cut short.
 // (transfer full) when `keyfile` is NULL, else returns `keyfile` itself;
 // (nullable): NULL only when no key file was given and the folder cannot be
 // ensured.
 GKeyFile *ulvo_fm_key_file_init(GKeyFile *keyfile, const gchar *dir_path, const gchar *file_path);
 
 // Writes `keyfile` to `file_path` (mode 0644) so that a failure or a crash
-// leaves the previous file whole.
+// leaves the previous file whole. A file there that does not load is first
+// moved, unread, to the first free name of "<file>.damaged",
+// "<file>.damaged-2", ...; when that fails, nothing is saved.
 void ulvo_fm_key_file_save(GKeyFile *keyfile, const gchar *dir_path, const gchar *file_path);
 
 // Stores a folder's view state in memory; the defaults (mode 0, name,

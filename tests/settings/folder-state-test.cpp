@@ -6,14 +6,17 @@
 
 #include <gtest/gtest.h>
 #include <glib/gstdio.h>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <sched.h>
 #include <string>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -362,4 +365,188 @@ TEST_F(FolderState, KilledSaveLeavesOneCompleteVersion)
         for (const std::string &name : strays())
             g_unlink((dir + "/" + name).c_str());
     }
+}
+
+namespace
+{
+
+// Takes from root, for its life, the power to read files whatever their
+// mode, so that mode 000 stops this thread as it stops anyone.
+class NoReadOverride
+{
+  public:
+    NoReadOverride()
+    {
+        if (capget(&header_, saved_) != 0)
+            return;
+        __user_cap_data_struct lowered[2] = {saved_[0], saved_[1]};
+        lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        active_ = capset(&header_, lowered) == 0;
+    }
+    ~NoReadOverride()
+    {
+        if (active_)
+            capset(&header_, saved_);
+    }
+    bool active() const { return active_; }
+
+  private:
+    static int capget(__user_cap_header_struct *h, __user_cap_data_struct *d)
+    {
+        return int(syscall(SYS_capget, h, d));
+    }
+    static int capset(__user_cap_header_struct *h, __user_cap_data_struct *d)
+    {
+        return int(syscall(SYS_capset, h, d));
+    }
+    __user_cap_header_struct header_ = {_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2] = {};
+    bool active_ = false;
+};
+
+std::string file_bytes(const std::string &path)
+{
+    gchar *data = nullptr;
+    gsize length = 0;
+    if (!g_file_get_contents(path.c_str(), &data, &length, nullptr))
+        return "<unreadable>";
+    return std::string(GCharPtr(data).get(), length);
+}
+
+mode_t type_of(const std::string &path)
+{
+    struct stat st = {};
+    return lstat(path.c_str(), &st) == 0 ? st.st_mode & S_IFMT : 0;
+}
+
+} // namespace
+
+TEST_F(FolderState, DamagedFileIsKeptBesideTheNewOneNeverOverAnOlderOne)
+{
+    const std::string cut = "[ui]\npane_position=321\n[FOLDER STATE]\nfile:///a=35\nfile:///b";
+    write_file(file, cut);
+    GKeyFilePtr keyfile = load();
+    ulvo_fm_set_config_value_for_texturi(keyfile.get(), "file:///new", 1, 0, 0);
+    {
+        LogRecorder log("filemanager");
+        save(keyfile.get());
+        EXPECT_TRUE(log.contains("Folder state " + file + " is damaged")) << log.text();
+        EXPECT_TRUE(log.contains("kept as " + file + ".damaged")) << log.text();
+    }
+    EXPECT_EQ(file_bytes(file + ".damaged"), cut);
+    EXPECT_EQ(stored(load().get(), "file:///new"), 64);
+
+    // A second damage keeps both.
+    const std::string garbage = "\x01\x02 not a key file at all";
+    write_file(file, garbage);
+    ulvo_fm_key_file_init(keyfile.get(), STATE_DIR, STATE_FILE);
+    save(keyfile.get());
+    EXPECT_EQ(file_bytes(file + ".damaged"), cut);
+    EXPECT_EQ(file_bytes(file + ".damaged-2"), garbage);
+
+    // A sound file is replaced as before.
+    save(keyfile.get());
+    std::vector<std::string> names = strays();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Folderstate.damaged", "Folderstate.damaged-2"}));
+    EXPECT_EQ(bytes(), serialized(keyfile.get()));
+}
+
+TEST_F(FolderState, UnreadableFileIsKept)
+{
+    const std::string text = "[FOLDER STATE]\nfile:///precious=98\n";
+    write_file(file, text);
+    ASSERT_EQ(chmod(file.c_str(), 0), 0);
+    GKeyFilePtr keyfile(g_key_file_new());
+    ulvo_fm_set_config_value_for_texturi(keyfile.get(), "file:///memory", 1, 0, 0);
+    {
+        NoReadOverride as_anyone;
+        int fd = open(file.c_str(), O_RDONLY);
+        if (fd >= 0)
+            close(fd);
+        if (fd >= 0)
+            GTEST_SKIP() << "mode 000 does not stop this process from reading";
+        ulvo_fm_key_file_init(keyfile.get(), STATE_DIR, STATE_FILE);
+        EXPECT_EQ(stored(keyfile.get(), "file:///memory"), 64);
+        EXPECT_FALSE(has(keyfile.get(), "file:///precious"));
+        save(keyfile.get());
+    }
+    EXPECT_EQ(mode_of(file + ".damaged"), 0u);
+    EXPECT_EQ(file_bytes(file + ".damaged"), text);
+    EXPECT_EQ(bytes(), serialized(keyfile.get()));
+}
+
+TEST_F(FolderState, FilesThatAreNotRegularAreNeitherReadNorLost)
+{
+    ulvo_test::make_dir(dir);
+    ASSERT_EQ(mkfifo(file.c_str(), 0644), 0);
+    GKeyFilePtr keyfile;
+    {
+        LogRecorder log("filemanager");
+        EXPECT_TRUE(ulvo_test::returns_despite_fifo(file, [&] { keyfile = load(); }))
+            << "loading waited for a writer of the FIFO";
+        EXPECT_TRUE(log.contains("is not a regular file")) << log.text();
+    }
+    ASSERT_TRUE(keyfile);
+    ulvo_fm_set_config_value_for_texturi(keyfile.get(), "file:///kept", 0, 3, 1);
+    EXPECT_TRUE(ulvo_test::returns_despite_fifo(file, [&] { save(keyfile.get()); }))
+        << "saving opened the FIFO";
+    EXPECT_EQ(type_of(file + ".damaged"), mode_t(S_IFIFO));
+    EXPECT_EQ(stored(load().get(), "file:///kept"), 35);
+
+    ASSERT_EQ(g_unlink(file.c_str()), 0);
+    ASSERT_EQ(symlink("/dev/zero", file.c_str()), 0);
+    {
+        ulvo_test::AddressSpaceCap cap(256ull << 20);
+        LogRecorder log("filemanager");
+        ulvo_fm_key_file_init(keyfile.get(), STATE_DIR, STATE_FILE);
+        EXPECT_TRUE(log.contains("is not a regular file")) << log.text();
+    }
+    EXPECT_EQ(stored(keyfile.get(), "file:///kept"), 35);
+    // A link to nothing is the user's too.
+    ASSERT_EQ(symlink("/media/mmc1/Folderstate", (dir + "/dangling").c_str()), 0);
+    save(keyfile.get());
+    ASSERT_EQ(rename((dir + "/dangling").c_str(), file.c_str()), 0);
+    save(keyfile.get());
+
+    char target[64] = {};
+    ASSERT_GT(readlink((file + ".damaged-2").c_str(), target, sizeof target - 1), 0);
+    EXPECT_STREQ(target, "/dev/zero");
+    char dangling[64] = {};
+    ASSERT_GT(readlink((file + ".damaged-3").c_str(), dangling, sizeof dangling - 1), 0);
+    EXPECT_STREQ(dangling, "/media/mmc1/Folderstate");
+    EXPECT_EQ(type_of(file), mode_t(S_IFREG));
+    EXPECT_EQ(stored(load().get(), "file:///kept"), 35);
+}
+
+TEST_F(FolderState, LeftoversOfInterruptedSavesGoAtTheFirstLoad)
+{
+    const std::vector<std::string> leftovers = {"Folderstate.Ab12Cd", "Folderstate.zz99ZZ"};
+    std::vector<std::string> kept = {"Folderstate.damaged", "Folderstate.Ab12C",
+                                     "Folderstate.Ab12Cd.bak", "Folderstate-Ab12Cd",
+                                     "Folderstat.Ab12Cd"};
+    for (const std::string &name : leftovers)
+        write_file(dir + "/" + name, "[FOLDER STATE]\nfile:///half");
+    for (const std::string &name : kept)
+        write_file(dir + "/" + name, "the user's");
+    ulvo_test::make_dir(dir + "/Folderstate.Dir123");
+    ASSERT_EQ(symlink("Folderstate.damaged", (dir + "/Folderstate.Lnk123").c_str()), 0);
+    kept.push_back("Folderstate.Dir123");
+    kept.push_back("Folderstate.Lnk123");
+    std::sort(kept.begin(), kept.end());
+
+    {
+        LogRecorder log("filemanager");
+        GKeyFilePtr keyfile = load();
+        EXPECT_TRUE(log.contains("Removed 2 temporary files of interrupted saves beside " + file))
+            << log.text();
+    }
+    std::vector<std::string> left = strays();
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, kept);
+
+    // Later loads, when the window comes back to the front, leave the folder be.
+    write_file(dir + "/Folderstate.Xy34Zw", "");
+    load();
+    EXPECT_TRUE(ulvo_test::path_exists(dir + "/Folderstate.Xy34Zw"));
 }

@@ -1,7 +1,13 @@
 #include "support/ui-test.h"
 
 #include <glib/gstdio.h>
+#include <condition_variable>
+#include <fcntl.h>
 #include <fstream>
+#include <mutex>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
 
 namespace ulvo_test
 {
@@ -55,6 +61,61 @@ std::string file_uri(const std::string &path)
     std::string out = uri ? uri : "";
     g_free(uri);
     return out;
+}
+
+bool returns_despite_fifo(const std::string &fifo, const std::function<void()> &work,
+                          int timeout_ms)
+{
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    std::thread worker([&] {
+        work();
+        std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+        ended.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(mutex);
+    bool on_its_own =
+        ended.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return done; });
+    // A writer that opens and closes at once lets a blocked reader see the end.
+    while (!done) {
+        lock.unlock();
+        int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0)
+            close(fd);
+        lock.lock();
+        ended.wait_for(lock, std::chrono::milliseconds(100), [&] { return done; });
+    }
+    lock.unlock();
+    worker.join();
+    return on_its_own;
+}
+
+AddressSpaceCap::AddressSpaceCap(unsigned long long extra)
+{
+    unsigned long long pages = 0;
+    FILE *statm = fopen("/proc/self/statm", "r");
+    if (!statm)
+        return;
+    bool read = fscanf(statm, "%llu", &pages) == 1;
+    fclose(statm);
+    struct rlimit limit;
+    if (!read || getrlimit(RLIMIT_AS, &limit) != 0)
+        return;
+    saved_cur_ = limit.rlim_cur;
+    limit.rlim_cur = pages * sysconf(_SC_PAGESIZE) + extra;
+    set_ = setrlimit(RLIMIT_AS, &limit) == 0;
+}
+
+AddressSpaceCap::~AddressSpaceCap()
+{
+    if (!set_)
+        return;
+    struct rlimit limit;
+    getrlimit(RLIMIT_AS, &limit);
+    limit.rlim_cur = saved_cur_;
+    setrlimit(RLIMIT_AS, &limit);
 }
 
 GtkWidget *find_button(GtkWidget *widget, const std::string &text)

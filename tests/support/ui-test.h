@@ -27,6 +27,26 @@ bool path_exists(const std::string &path);
 // The file URI of a local path, as GIO spells it; "" when it has none.
 std::string file_uri(const std::string &path);
 
+// Runs `work` on a thread of its own and waits up to `timeout_ms` for it.
+// Should it hang on the FIFO `fifo`, writers come and go until it ends.
+// Returns whether it ended on its own.
+bool returns_despite_fifo(const std::string &fifo, const std::function<void()> &work,
+                          int timeout_ms = 5000);
+
+// Caps the address space of this process at its present size plus `extra`
+// bytes while it lives, so that a read without end fails instead of
+// exhausting the machine.
+class AddressSpaceCap
+{
+  public:
+    explicit AddressSpaceCap(unsigned long long extra);
+    ~AddressSpaceCap();
+
+  private:
+    unsigned long long saved_cur_ = 0;
+    bool set_ = false;
+};
+
 // The first button inside `widget` whose label reads `text`, or nullptr.
 GtkWidget *find_button(GtkWidget *widget, const std::string &text);
 
