@@ -9,7 +9,7 @@ BUILD="${ULVO_BUILD_DIR:-$ROOT/build}"
 PACKAGES=(
   build-essential cmake pkg-config gettext
   libgtk2.0-dev libglib2.0-dev libdbus-1-dev libdbus-glib-1-dev libgconf2-dev
-  libgtest-dev googletest
+  libgtest-dev googletest libxtst-dev
   xvfb xauth x11-utils dbus dbus-x11 gconf2 shared-mime-info
   matchbox-window-manager imagemagick fonts-dejavu-core hicolor-icon-theme
 )

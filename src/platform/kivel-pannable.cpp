@@ -54,8 +54,8 @@ G_DEFINE_TYPE(KivelPannableArea, kivel_pannable_area, GTK_TYPE_SCROLLED_WINDOW)
 
 // ---- Scrolling -------------------------------------------------------------
 
-// Moves `adjustment` by `delta` within its bounds; FALSE when it could not
-// move (an end, or nothing to scroll).
+// Moves `adjustment` by `delta` within its bounds; FALSE when an end (or
+// nothing to scroll) held it back.
 static gboolean scroll_by(GtkAdjustment *adjustment, gdouble delta)
 {
     if (!adjustment || delta == 0)
@@ -63,12 +63,21 @@ static gboolean scroll_by(GtkAdjustment *adjustment, gdouble delta)
     gdouble lower = gtk_adjustment_get_lower(adjustment);
     gdouble upper =
         MAX(lower, gtk_adjustment_get_upper(adjustment) - gtk_adjustment_get_page_size(adjustment));
-    gdouble old_value = gtk_adjustment_get_value(adjustment);
-    gdouble value = CLAMP(old_value + delta, lower, upper);
-    if (value == old_value)
-        return FALSE;
-    gtk_adjustment_set_value(adjustment, value);
-    return TRUE;
+    gdouble wanted = gtk_adjustment_get_value(adjustment) + delta;
+    gdouble value = CLAMP(wanted, lower, upper);
+    if (value != gtk_adjustment_get_value(adjustment))
+        gtk_adjustment_set_value(adjustment, value);
+    return value == wanted;
+}
+
+// Whether `adjustment` has room to move the way `delta` points.
+static gboolean has_room(GtkAdjustment *adjustment, gdouble delta)
+{
+    gdouble value = gtk_adjustment_get_value(adjustment);
+    if (delta < 0)
+        return value > gtk_adjustment_get_lower(adjustment);
+    return delta > 0 &&
+           value < gtk_adjustment_get_upper(adjustment) - gtk_adjustment_get_page_size(adjustment);
 }
 
 static GtkAdjustment *hadjustment(KivelPannableArea *area)
@@ -151,6 +160,11 @@ static void start_momentum(KivelPannableArea *area)
     stop_momentum(area);
     gdouble speed_x, speed_y;
     flick_speed(area, &speed_x, &speed_y);
+    // A flick against an end has nowhere to go.
+    if (!has_room(hadjustment(area), speed_x))
+        speed_x = 0;
+    if (!has_room(vadjustment(area), speed_y))
+        speed_y = 0;
     if (std::hypot(speed_x, speed_y) < MOMENTUM_MIN_SPEED)
         return;
     area->speed_x = speed_x;
