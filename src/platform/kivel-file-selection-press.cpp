@@ -1,7 +1,9 @@
 // Presses on the panes as a touch user makes them: a long press or a right
 // click asks for the pane's context menu, a tap on the selected item opens
-// it, and in edit mode a tap marks or unmarks an item.
+// it, and in edit mode a tap marks or unmarks an item. A press that pans the
+// pane is none of these.
 #include "platform/kivel-file-selection-private.h"
+#include "platform/kivel-pannable.h"
 
 // How long a finger rests on an item before its menu opens.
 #define LONG_PRESS_MS 600
@@ -57,8 +59,11 @@ static gboolean on_long_press(gpointer data)
 {
     auto press = static_cast<KivelPanePress *>(data);
     press->timer = 0;
+    if (kivel_pannable_area_child_panned(press->view))
+        return FALSE;
     press->long_press_fired = TRUE;
     g_clear_pointer(&press->tap_uri, g_free);
+    kivel_file_selection_set_active_pane_from_user(press->fs, pane_of(press));
     GtkTreePath *path = path_at(press->view, press->x, press->y);
     open_menu(press, path);
     if (path)
@@ -81,14 +86,16 @@ static gboolean on_button_press(GtkWidget *view, GdkEventButton *event, gpointer
     KivelFileSelection *fs = press->fs;
     if (event->window != gtk_tree_view_get_bin_window(GTK_TREE_VIEW(view)))
         return FALSE; // the column headers
-    forget_press(press);
-    kivel_file_selection_set_active_pane_from_user(fs, pane_of(press));
+    // A double click comes after its second press, which it must not forget.
+    if (event->type == GDK_BUTTON_PRESS)
+        forget_press(press);
     GtkTreePath *path = path_at(view, event->x, event->y);
     gboolean content = pane_of(press) == KIVEL_FILE_SELECTION_PANE_CONTENT;
     gboolean handled = FALSE;
 
     if (event->button == 3) {
         if (event->type == GDK_BUTTON_PRESS) {
+            kivel_file_selection_set_active_pane_from_user(fs, pane_of(press));
             gtk_widget_grab_focus(view);
             open_menu(press, path);
         }
@@ -100,22 +107,25 @@ static gboolean on_button_press(GtkWidget *view, GdkEventButton *event, gpointer
         press->y = event->y;
         press->timer = gdk_threads_add_timeout(LONG_PRESS_MS, on_long_press, press);
         GtkTreeSelection *selection = gtk_tree_view_get_selection(GTK_TREE_VIEW(view));
-        if (content && path && fs->edit_mode) {
-            // A tap marks or unmarks; the other marks stay.
-            gtk_widget_grab_focus(view);
-            toggle_mark(GTK_TREE_VIEW(view), path);
-            handled = TRUE;
-        } else if (content && path && gtk_tree_selection_path_is_selected(selection, path)) {
+        // A tap marks or unmarks in edit mode, and opens the selected item
+        // elsewhere; both wait for the release, as the finger may pan. The
+        // view's own handling, which selects, is for other rows only.
+        if (content && path &&
+            (fs->edit_mode || gtk_tree_selection_path_is_selected(selection, path))) {
             KivelContentEntry *entry = kivel_file_selection_content_entry_at(fs, path);
             press->tap_uri = entry ? g_strdup(entry->uri) : nullptr;
-        }
-    } else if (event->button == 1 && event->type == GDK_2BUTTON_PRESS) {
-        // The view activates on a double click by itself, unless the single
-        // presses were ours.
-        if (content && path && fs->edit_mode) {
-            gtk_tree_view_row_activated(GTK_TREE_VIEW(view), path, nullptr);
             handled = TRUE;
         }
+    } else if (event->button == 1 && event->type == GDK_2BUTTON_PRESS) {
+        // Elsewhere the second tap opens. In edit mode a double tap enters
+        // a folder; on a file its taps just mark and unmark.
+        KivelContentEntry *entry =
+            content && fs->edit_mode ? kivel_file_selection_content_entry_at(fs, path) : nullptr;
+        if (entry && entry->is_folder) {
+            g_clear_pointer(&press->tap_uri, g_free);
+            gtk_tree_view_row_activated(GTK_TREE_VIEW(view), path, nullptr);
+        }
+        handled = content;
     }
     if (path)
         gtk_tree_path_free(path);
@@ -159,7 +169,24 @@ static void activate_later(KivelPanePress *press, const gchar *uri)
     press->activate_source = gdk_threads_add_idle(activate_tapped, press);
 }
 
-static gboolean on_button_release(GtkWidget *view, GdkEventButton *event, gpointer data)
+// A tap is let go on the item it began on.
+static void tap_item(KivelPanePress *press, const gchar *tap, GdkEventButton *event)
+{
+    GtkTreePath *here = path_at(press->view, event->x, event->y);
+    KivelContentEntry *entry = kivel_file_selection_content_entry_at(press->fs, here);
+    if (entry && g_strcmp0(entry->uri, tap) == 0) {
+        gtk_widget_grab_focus(press->view);
+        // Edit mode: the other marks stay.
+        if (press->fs->edit_mode)
+            toggle_mark(GTK_TREE_VIEW(press->view), here);
+        else
+            activate_later(press, tap);
+    }
+    if (here)
+        gtk_tree_path_free(here);
+}
+
+static gboolean on_button_release(GtkWidget *, GdkEventButton *event, gpointer data)
 {
     auto press = static_cast<KivelPanePress *>(data);
     if (event->button != 1 || !press->pressed)
@@ -168,14 +195,10 @@ static gboolean on_button_release(GtkWidget *view, GdkEventButton *event, gpoint
     gchar *tap = press->tap_uri;
     press->tap_uri = nullptr;
     forget_press(press);
-    if (tap && !press->long_press_fired) {
-        // A tap is let go on the item it began on.
-        GtkTreePath *here = path_at(view, event->x, event->y);
-        KivelContentEntry *entry = kivel_file_selection_content_entry_at(press->fs, here);
-        if (entry && g_strcmp0(entry->uri, tap) == 0)
-            activate_later(press, tap);
-        if (here)
-            gtk_tree_path_free(here);
+    if (!press->long_press_fired && !kivel_pannable_area_child_panned(press->view)) {
+        kivel_file_selection_set_active_pane_from_user(press->fs, pane_of(press));
+        if (tap)
+            tap_item(press, tap, event);
     }
     g_free(tap);
     return FALSE;

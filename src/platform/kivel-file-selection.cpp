@@ -5,6 +5,7 @@
 // kivel-file-selection-navigation.cpp, presses in
 // kivel-file-selection-press.cpp.
 #include "platform/kivel-file-selection-private.h"
+#include "platform/kivel-pannable.h"
 
 #include <gio/gio.h>
 #include <string.h>
@@ -354,9 +355,7 @@ static void connect_model(KivelFileSelection *fs)
 
 static GtkWidget *scrolled(GtkWidget *child)
 {
-    GtkWidget *scroller = gtk_scrolled_window_new(nullptr, nullptr);
-    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_AUTOMATIC,
-                                   GTK_POLICY_AUTOMATIC);
+    GtkWidget *scroller = kivel_pannable_area_new();
     gtk_container_add(GTK_CONTAINER(scroller), child);
     gtk_widget_show(child);
     // Pane visibility is ours: a show_all of the window must not undo it.

@@ -171,11 +171,13 @@ static gboolean on_view_button_press(GtkWidget *view, GdkEventButton *event, gpo
     return FALSE;
 }
 
-// The row is selected on the press; lifting the finger on it chooses it.
+// A tap selects its row (the pannable area lets the view see the press
+// once the finger lifts without panning) and chooses it.
 static gboolean on_view_button_release(GtkWidget *view, GdkEventButton *event, gpointer dialog)
 {
     KivelPickerDialog *picker = KIVEL_PICKER_DIALOG(dialog);
     gboolean tapped = picker->pressed_on_row && event->button == 1 &&
+                      !kivel_pannable_area_child_panned(view) &&
                       is_on_row(GTK_TREE_VIEW(view), event) &&
                       kivel_touch_selector_get_active(picker->selector, 0) >= 0;
     picker->pressed_on_row = FALSE;
