@@ -2,10 +2,9 @@
 // entries run, and that a finger held on a row opens it.
 #include "app/ulvo-fm-context-menu.h"
 #include "browser-fixture.h"
+#include "support/pointer.h"
 #include "support/private-mounts.h"
 
-#include <X11/extensions/XTest.h>
-#include <gdk/gdkx.h>
 #include <glib/gstdio.h>
 
 using namespace browser_test;
@@ -13,24 +12,6 @@ using ulvo_test::pump_until;
 
 namespace
 {
-
-// Real pointer events through the X server, as a finger makes them.
-Display *xdisplay()
-{
-    return GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
-}
-
-void pointer_move(int x, int y)
-{
-    XTestFakeMotionEvent(xdisplay(), -1, x, y, CurrentTime);
-    XSync(xdisplay(), False);
-}
-
-void pointer_button(bool down)
-{
-    XTestFakeButtonEvent(xdisplay(), 1, down, CurrentTime);
-    XSync(xdisplay(), False);
-}
 
 // Where on the screen the middle of row `path` of `view` is, once the row is
 // scrolled into sight.
@@ -284,13 +265,13 @@ TEST_F(ContextMenu, AFingerHeldOnARowOpensTheMenuForThatRow)
     int x = 0, y = 0;
     ASSERT_TRUE(pump_until([&] { return row_center(view, note, &x, &y); }));
     gtk_tree_path_free(note);
-    pointer_move(x, y);
-    pointer_button(true);
+    ulvo_test::pointer_move_root(x, y);
+    ulvo_test::pointer_press();
     ASSERT_TRUE(pump_until([&] {
         return global_ofm->popup_menu && gtk_widget_get_mapped(global_ofm->popup_menu);
     })) << x
         << "," << y << " menu " << global_ofm->popup_menu;
-    pointer_button(false);
+    ulvo_test::pointer_release();
     // The release of the finger that opened the menu leaves it open.
     ulvo_test::pump_for(200);
     ASSERT_NE(global_ofm->popup_menu, nullptr);
@@ -303,10 +284,9 @@ TEST_F(ContextMenu, AFingerHeldOnARowOpensTheMenuForThatRow)
     ulvo_test::LogRecorder log("filemanager");
     gint ox = 0, oy = 0;
     gdk_window_get_origin(gtk_widget_get_window(details), &ox, &oy);
-    pointer_move(ox + details->allocation.x + details->allocation.width / 2,
-                 oy + details->allocation.y + details->allocation.height / 2);
-    pointer_button(true);
-    pointer_button(false);
+    ulvo_test::pointer_move_root(ox + details->allocation.x + details->allocation.width / 2,
+                                 oy + details->allocation.y + details->allocation.height / 2);
+    ulvo_test::pointer_click();
     EXPECT_TRUE(pump_until([&] { return log.contains("ulvo_fm_show_details("); })) << log.text();
     EXPECT_FALSE(gtk_widget_get_mapped(global_ofm->popup_menu));
     GSList *selected = kivel_file_selection_get_selected_uris(fs);

@@ -37,7 +37,7 @@ static void to_root(GtkWidget *widget, int x, int y, int *root_x, int *root_y)
     *root_y = origin_y + top_y;
 }
 
-static void move_root(int x, int y)
+void pointer_move_root(int x, int y)
 {
     XTestFakeMotionEvent(x_display(), -1, x, y, CurrentTime);
     pointer_settle();
@@ -47,7 +47,7 @@ void pointer_move(GtkWidget *widget, int x, int y)
 {
     int root_x, root_y;
     to_root(widget, x, y, &root_x, &root_y);
-    move_root(root_x, root_y);
+    pointer_move_root(root_x, root_y);
 }
 
 void pointer_glide(GtkWidget *widget, int x, int y, int steps)
@@ -57,7 +57,8 @@ void pointer_glide(GtkWidget *widget, int x, int y, int steps)
     int from_x, from_y;
     gdk_display_get_pointer(gdk_display_get_default(), nullptr, &from_x, &from_y, nullptr);
     for (int step = 1; step <= steps; step++)
-        move_root(from_x + (to_x - from_x) * step / steps, from_y + (to_y - from_y) * step / steps);
+        pointer_move_root(from_x + (to_x - from_x) * step / steps,
+                          from_y + (to_y - from_y) * step / steps);
 }
 
 void pointer_press(int button)

@@ -11,6 +11,8 @@ namespace ulvo_test
 // Whether the X server offers the test extension.
 bool pointer_available();
 
+// Moves the pointer to (x, y) of the screen, in one jump.
+void pointer_move_root(int x, int y);
 // Moves the pointer to (x, y) of `widget`'s allocation, in one jump.
 void pointer_move(GtkWidget *widget, int x, int y);
 // Moves the pointer from where it is to (x, y) of `widget` in `steps` even
