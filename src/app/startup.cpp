@@ -13,6 +13,9 @@ void ulvo_fm_init_locale_and_environment(void)
 {
     setlocale(LC_ALL, "");
     kivel_locale_prefer_english();
+    // gtk_init would set the locale from the environment again and undo
+    // the English fallback.
+    gtk_disable_setlocale();
     bindtextdomain("ulvo-filemanager", kivel_locale_dir());
     bind_textdomain_codeset("ulvo-filemanager", "UTF-8");
     textdomain("ulvo-filemanager");

@@ -5,8 +5,9 @@
 
 G_BEGIN_DECLS
 
-// Locale and catalogs from the environment; the XDG data variables default
-// to "/usr/share" when unset.
+// Locale and catalogs from the environment, English where the person's
+// languages have no catalog; the XDG data variables default to "/usr/share"
+// when unset. Call before gtk_init.
 void ulvo_fm_init_locale_and_environment(void);
 
 // Allocates the application record, creates and shows the browser window,
