@@ -8,6 +8,7 @@
 #include <libintl.h>
 #include <locale.h>
 #include <signal.h>
+#include <stdlib.h>
 
 void ulvo_fm_init_locale_and_environment(void)
 {
@@ -43,6 +44,11 @@ static gboolean on_sigint(gpointer)
     gdk_threads_enter();
     if (global_ofm && global_ofm->window && !shutting_down)
         gtk_widget_destroy(global_ofm->window);
+    // A dialog, note or plugin window runs a loop of its own beneath this
+    // one, and gtk_main would only return once it is answered. Everything
+    // is saved by now: end as main would.
+    if (g_main_depth() > 1)
+        exit(0);
     gdk_threads_leave();
     return G_SOURCE_CONTINUE;
 }
