@@ -10,6 +10,11 @@ G_BEGIN_DECLS
 // when unset. Call before gtk_init.
 void ulvo_fm_init_locale_and_environment(void);
 
+// Makes this the one running file manager. When another one runs already,
+// asks it to come to the front and answers TRUE with the status this
+// process must exit with; nothing has been shown then.
+gboolean ulvo_fm_defer_to_running_instance(int *exit_status);
+
 // Allocates the application record, creates and shows the browser window,
 // and sets the operation state to none. (transfer none) The window.
 GtkWidget *ulvo_fm_create_main_window(void);

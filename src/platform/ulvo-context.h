@@ -30,4 +30,7 @@ gboolean ulvo_rpc_value_read(DBusMessageIter *iter, ulvo_rpc_t *value, gboolean 
 // or one that is not valid UTF-8 (nothing is appended then).
 gboolean ulvo_rpc_value_append(DBusMessageIter *iter, const ulvo_rpc_t *value);
 
+// The result code for a failed call's D-Bus error.
+gint ulvo_rpc_code_for_error(const DBusError *error);
+
 G_END_DECLS
