@@ -12,6 +12,7 @@ PACKAGES=(
   libgtest-dev googletest libxtst-dev
   xvfb xauth x11-utils dbus dbus-x11 gconf2 shared-mime-info
   matchbox-window-manager imagemagick fonts-dejavu-core hicolor-icon-theme
+  libx11-dev
 )
 
 missing_packages() {

@@ -9,6 +9,9 @@
 int main(int argc, char **argv)
 {
     ulvo_fm_init_locale_and_environment();
+    int exit_status = 0;
+    if (ulvo_fm_defer_to_running_instance(&exit_status))
+        return exit_status;
 
     // GLib initialises its threads itself; the main thread holds the GDK
     // lock from here until the main loop has ended.

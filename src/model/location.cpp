@@ -50,15 +50,16 @@ gboolean is_on_card(const gchar *uri, const gchar *card_path)
     return uri[n] == '\0' || uri[n] == '/';
 }
 
-// "smb://server", "obex://[address]" and the same with one trailing "/":
-// the server or device itself, where nothing can be written.
+// "smb://server", "obex://[address]", the bare scheme ("smb://") and the
+// same with one trailing "/": a server, a device or the list of them, where
+// nothing can be written.
 gboolean is_server_root(const gchar *uri)
 {
     GStrvPtr tokens(g_strsplit_set(uri, "/", -1));
     guint n = g_strv_length(tokens.get());
     if (n == 4 && tokens.get()[3][0] == '\0')
         n = 3;
-    return n == 3 && tokens.get()[2][0] != '\0';
+    return n == 3;
 }
 
 // Whether the owner's bits of `text_uri` allow reading but not writing.

@@ -1,6 +1,7 @@
 // The content pane's view: its columns and how items are drawn, and the
 // public calls on the items it lists.
 #include "platform/kivel-file-selection-private.h"
+#include "platform/kivel-locale.h"
 
 #include <libintl.h>
 #include <string.h>
@@ -173,6 +174,7 @@ void kivel_file_selection_content_build_view(KivelFileSelection *fs)
     kivel_file_selection_content_apply_mode(fs);
     kivel_file_selection_content_apply_headers(fs);
     show_sort_indicator(fs);
+    kivel_locale_show_column_titles_as_written(view);
 }
 
 void kivel_file_selection_content_apply_mode(KivelFileSelection *fs)

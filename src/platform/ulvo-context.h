@@ -35,4 +35,7 @@ gboolean ulvo_rpc_value_append(DBusMessageIter *iter, const ulvo_rpc_t *value);
 // instance can be saving at the same time.
 void ulvo_state_remove_leftovers(const ulvo_context_t *context);
 
+// The result code for a failed call's D-Bus error.
+gint ulvo_rpc_code_for_error(const DBusError *error);
+
 G_END_DECLS

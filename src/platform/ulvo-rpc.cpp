@@ -137,7 +137,7 @@ static gboolean is_own_service(ulvo_context_t *context, const gchar *service)
            g_strcmp0(service, dbus_bus_get_unique_name(context->connection)) == 0;
 }
 
-static gint code_for_error(const DBusError *error)
+gint ulvo_rpc_code_for_error(const DBusError *error)
 {
     if (dbus_error_has_name(error, DBUS_ERROR_SERVICE_UNKNOWN) ||
         dbus_error_has_name(error, DBUS_ERROR_NAME_HAS_NO_OWNER))
@@ -198,7 +198,7 @@ gint ulvo_rpc_run(ulvo_context_t *context, const gchar *service, const gchar *ob
                                                                    ULVO_RPC_TIMEOUT_MS, &error);
     dbus_message_unref(message);
     if (!reply) {
-        gint code = code_for_error(&error);
+        gint code = ulvo_rpc_code_for_error(&error);
         g_debug("%s.%s of %s failed: %s: %s", interface, method, service, error.name,
                 error.message);
         if (retval) {

@@ -1,10 +1,17 @@
 #define G_LOG_DOMAIN "ulvo"
 
 #include "platform/ulvo-context.h"
+#include "vfs/glib-ptr.h"
 
 #include <dbus/dbus-glib-lowlevel.h>
 #include <gdk/gdk.h>
 #include <memory>
+
+static void close_private_connection(DBusConnection *connection)
+{
+    dbus_connection_close(connection);
+    dbus_connection_unref(connection);
+}
 
 static void context_free(ulvo_context_t *context)
 {
@@ -14,8 +21,7 @@ static void context_free(ulvo_context_t *context)
         if (context->path_registered)
             dbus_connection_unregister_object_path(context->connection, context->object_path);
         dbus_connection_flush(context->connection);
-        dbus_connection_close(context->connection);
-        dbus_connection_unref(context->connection);
+        close_private_connection(context->connection);
     }
     g_free(context->application);
     g_free(context->version);
@@ -31,6 +37,8 @@ struct ContextDeleter {
 };
 using ContextPtr = std::unique_ptr<ulvo_context_t, ContextDeleter>;
 } // namespace
+
+using ulvo::GCharPtr;
 
 static GArray *read_arguments(DBusMessage *message)
 {
@@ -112,18 +120,58 @@ static DBusHandlerResult handle_message(DBusConnection *connection, DBusMessage 
 static const DBusObjectPathVTable object_vtable = {nullptr, handle_message, nullptr,
                                                    nullptr, nullptr,        nullptr};
 
-static gboolean connect_and_register(ulvo_context_t *context)
+// A connection of our own: closing it at the end cannot break anyone.
+// (transfer full) NULL, with a warning, when there is no session bus.
+static DBusConnection *open_private_connection(void)
 {
     DBusError error;
     dbus_error_init(&error);
-    // A connection of our own: closing it at the end cannot break anyone.
-    context->connection = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
-    if (!context->connection) {
+    DBusConnection *connection = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
+    if (!connection) {
         g_warning("Cannot connect to the session bus: %s", error.message);
         dbus_error_free(&error);
-        return FALSE;
+        return nullptr;
     }
-    dbus_connection_set_exit_on_disconnect(context->connection, FALSE);
+    dbus_connection_set_exit_on_disconnect(connection, FALSE);
+    return connection;
+}
+
+// The connection that owns a service name claimed before the context exists.
+static DBusConnection *claimed_connection = nullptr;
+static gchar *claimed_service = nullptr;
+
+// (transfer full) the claimed connection when it owns `service`, else NULL.
+static DBusConnection *take_claimed_connection(const gchar *service)
+{
+    if (!claimed_connection || g_strcmp0(service, claimed_service) != 0)
+        return nullptr;
+    DBusConnection *connection = claimed_connection;
+    claimed_connection = nullptr;
+    g_clear_pointer(&claimed_service, g_free);
+    return connection;
+}
+
+// (transfer full)
+static gchar *service_name(const gchar *application)
+{
+    return g_strconcat("com.kavra.", application, nullptr);
+}
+
+// (transfer full)
+static gchar *object_path_of(const gchar *application)
+{
+    return g_strconcat("/com/kavra/", application, nullptr);
+}
+
+static gboolean connect_and_register(ulvo_context_t *context)
+{
+    context->connection = take_claimed_connection(context->service);
+    if (!context->connection)
+        context->connection = open_private_connection();
+    if (!context->connection)
+        return FALSE;
+    DBusError error;
+    dbus_error_init(&error);
     if (!dbus_connection_try_register_object_path(context->connection, context->object_path,
                                                   &object_vtable, context, &error)) {
         g_warning("Cannot register %s: %s", context->object_path, error.message);
@@ -146,7 +194,9 @@ static gboolean request_name(ulvo_context_t *context)
         dbus_error_free(&error);
         return FALSE;
     }
-    if (reply != DBUS_REQUEST_NAME_REPLY_PRIMARY_OWNER) {
+    // A claimed connection owns the name already.
+    if (reply != DBUS_REQUEST_NAME_REPLY_PRIMARY_OWNER &&
+        reply != DBUS_REQUEST_NAME_REPLY_ALREADY_OWNER) {
         g_warning("The name %s is owned by another process: is %s running already?",
                   context->service, context->application);
         return FALSE;
@@ -165,8 +215,8 @@ ulvo_context_t *ulvo_initialize(const gchar *application, const gchar *version, 
     context->version = g_strdup(version);
     context->activation = activation;
     context->user_data = user_data;
-    context->service = g_strconcat("com.kavra.", application, nullptr);
-    context->object_path = g_strconcat("/com/kavra/", application, nullptr);
+    context->service = service_name(application);
+    context->object_path = object_path_of(application);
     if (!dbus_validate_bus_name(context->service, nullptr) ||
         !dbus_validate_interface(context->service, nullptr) ||
         !dbus_validate_path(context->object_path, nullptr)) {
@@ -179,6 +229,67 @@ ulvo_context_t *ulvo_initialize(const gchar *application, const gchar *version, 
     g_debug("%s %s is on the session bus as %s", application, version ? version : "",
             context->service);
     return context.release();
+}
+
+gint ulvo_claim_application(const gchar *application)
+{
+    g_return_val_if_fail(application != nullptr, ULVO_ERROR_INVALID_PARAMS);
+    GCharPtr service(service_name(application));
+    if (!dbus_validate_bus_name(service.get(), nullptr))
+        return ULVO_ERROR_INVALID_PARAMS;
+    if (claimed_connection && g_strcmp0(service.get(), claimed_service) == 0)
+        return ULVO_OK;
+    DBusConnection *connection = open_private_connection();
+    if (!connection)
+        return ULVO_ERROR_RPC_FAILED;
+
+    DBusError error;
+    dbus_error_init(&error);
+    int reply =
+        dbus_bus_request_name(connection, service.get(), DBUS_NAME_FLAG_DO_NOT_QUEUE, &error);
+    if (reply == DBUS_REQUEST_NAME_REPLY_PRIMARY_OWNER) {
+        if (claimed_connection)
+            close_private_connection(claimed_connection);
+        g_free(claimed_service);
+        claimed_connection = connection;
+        claimed_service = service.release();
+        return ULVO_OK;
+    }
+    if (reply < 0) {
+        g_warning("Cannot request the name %s: %s", service.get(), error.message);
+        dbus_error_free(&error);
+    }
+    close_private_connection(connection);
+    return reply == DBUS_REQUEST_NAME_REPLY_EXISTS ? ULVO_ERROR_ALREADY_RUNNING : ULVO_ERROR;
+}
+
+gint ulvo_call_application(const gchar *application, const gchar *method, gint timeout_ms)
+{
+    g_return_val_if_fail(application != nullptr && method != nullptr, ULVO_ERROR_INVALID_PARAMS);
+    GCharPtr service(service_name(application));
+    GCharPtr path(object_path_of(application));
+    if (!dbus_validate_bus_name(service.get(), nullptr) ||
+        !dbus_validate_path(path.get(), nullptr) || !dbus_validate_member(method, nullptr))
+        return ULVO_ERROR_INVALID_PARAMS;
+    DBusConnection *connection = open_private_connection();
+    if (!connection)
+        return ULVO_ERROR_RPC_FAILED;
+    DBusMessage *message =
+        dbus_message_new_method_call(service.get(), path.get(), service.get(), method);
+    gint code = ULVO_ERROR_RPC_FAILED;
+    if (message) {
+        DBusError error;
+        dbus_error_init(&error);
+        DBusMessage *reply =
+            dbus_connection_send_with_reply_and_block(connection, message, timeout_ms, &error);
+        code = reply ? ULVO_OK : ulvo_rpc_code_for_error(&error);
+        if (reply)
+            dbus_message_unref(reply);
+        dbus_error_free(&error);
+        dbus_message_unref(message);
+    }
+    close_private_connection(connection);
+    return code;
 }
 
 void ulvo_deinitialize(ulvo_context_t *context)

@@ -26,6 +26,8 @@ enum {
     ULVO_ERROR_TIMEOUT = -6,
     // ulvo_state_read: no state has been written yet.
     ULVO_ERROR_NO_STATE = -7,
+    // ulvo_claim_application: another process serves the application.
+    ULVO_ERROR_ALREADY_RUNNING = -8,
 };
 
 // How long ulvo_rpc_run waits for a reply.
@@ -75,6 +77,19 @@ typedef gint (*ulvo_cp_plugin_execute_f)(ulvo_context_t *context, gpointer data,
 // (transfer full) release with ulvo_deinitialize
 ulvo_context_t *ulvo_initialize(const gchar *application, const gchar *version, gboolean activation,
                                 gpointer user_data);
+
+// Requests the service name of `application` before anything is shown, so
+// that only one process serves it; the next ulvo_initialize of the same
+// application takes the name over. ULVO_OK when this process owns it now,
+// ULVO_ERROR_ALREADY_RUNNING when another one does, another negative code
+// when the bus cannot be reached.
+gint ulvo_claim_application(const gchar *application);
+
+// Calls `method`, without arguments, of the process that serves
+// `application`, waiting at most `timeout_ms` for the reply. ULVO_OK on a
+// reply, ULVO_ERROR_NO_SERVICE when nobody serves it, ULVO_ERROR_TIMEOUT,
+// or another negative code.
+gint ulvo_call_application(const gchar *application, const gchar *method, gint timeout_ms);
 
 // Gives up the service name and the bus connection. NULL is allowed.
 void ulvo_deinitialize(ulvo_context_t *context);

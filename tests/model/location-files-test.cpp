@@ -103,6 +103,10 @@ TEST_F(LocationFilesTest, ServerAndDeviceRootsAreReadOnlyAndRemotePlacesWritable
     EXPECT_TRUE(ulvo_fm_uri_is_readonly("smb://server", 0));
     EXPECT_TRUE(ulvo_fm_uri_is_readonly("smb://server/", 0));
     EXPECT_TRUE(ulvo_fm_uri_is_readonly("obex://[00:11:22:33:44:55]", 1));
+    // The scheme roots list servers and devices: nothing can be written there.
+    EXPECT_TRUE(ulvo_fm_uri_is_readonly("smb://", 0));
+    EXPECT_TRUE(ulvo_fm_uri_is_readonly("obex://", 1));
+    EXPECT_TRUE(ulvo_fm_uri_is_readonly("obex:///", 0));
     EXPECT_FALSE(ulvo_fm_uri_is_readonly("smb://server/share/dir", 0));
     EXPECT_FALSE(ulvo_fm_uri_is_readonly("obex://[00:11:22:33:44:55]/Phone", 0));
 }

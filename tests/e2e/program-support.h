@@ -1,0 +1,41 @@
+// The built program as a person's session runs it: started, watched, ended.
+#pragma once
+
+#include <glib.h>
+#include <string>
+#include <vector>
+
+namespace ulvo_e2e
+{
+
+// The program, killed at the end of the test if it still runs.
+class Program
+{
+  public:
+    // Starts the built program. `environment` replaces this process's
+    // environment when given. Check started() afterwards.
+    explicit Program(const std::vector<std::string> *environment = nullptr);
+    ~Program();
+    Program(const Program &) = delete;
+    Program &operator=(const Program &) = delete;
+
+    bool started() const { return pid_ != 0; }
+    GPid pid() const { return pid_; }
+    // Waits until the window has finished its construction.
+    bool await_ready(int timeout_ms = 20000);
+    bool ready() const;
+    bool running();
+    void signal(int signo);
+    // The wait status once the program has ended, -1 on time-out.
+    int await_exit_status(int timeout_ms = 20000);
+
+  private:
+    GPid pid_ = 0;
+    bool reaped_ = false;
+    std::string ready_file_;
+};
+
+// The saved window state as the platform state service holds it.
+std::string read_saved_state();
+
+} // namespace ulvo_e2e
