@@ -2,58 +2,19 @@
 // systems there, so it runs itself again in a private mount namespace with a
 // tmpfs over /media, and skips where that is not permitted.
 #include "model-fixture.h"
+#include "support/private-mounts.h"
 
 #include <sys/mount.h>
 #include <unistd.h>
 
 using namespace model_test;
 using ulvo_test::make_dir;
+using ulvo_test::mount_tmpfs;
 using ulvo_test::pump_until;
 using ulvo_test::write_file;
 
 namespace
 {
-
-const char *const NAMESPACE_MARK = "ULVO_MODEL_TEST_PRIVATE_MOUNTS";
-
-bool inside_private_mounts()
-{
-    return g_getenv(NAMESPACE_MARK) != nullptr;
-}
-
-// Runs the current test again in a copy of this program inside a private
-// mount namespace, and takes over its verdict.
-void run_in_private_mounts()
-{
-    const testing::TestInfo *info = testing::UnitTest::GetInstance()->current_test_info();
-    std::string filter =
-        std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name();
-    gchar *self = g_file_read_link("/proc/self/exe", nullptr);
-    const gchar *argv[] = {"unshare", "-m",           "--propagation", "private",
-                           self,      filter.c_str(), nullptr};
-    gchar **env = g_environ_setenv(g_get_environ(), NAMESPACE_MARK, "1", TRUE);
-    gchar *out = nullptr, *err = nullptr;
-    gint status = 0;
-    bool ran = g_spawn_sync(nullptr, const_cast<gchar **>(argv), env, G_SPAWN_SEARCH_PATH, nullptr,
-                            nullptr, &out, &err, &status, nullptr);
-    std::string output = std::string(out ? out : "") + (err ? err : "");
-    g_free(out);
-    g_free(err);
-    g_strfreev(env);
-    g_free(self);
-    if (!ran)
-        GTEST_SKIP() << "unshare is not installed: no private mount namespace";
-    if (output.find("unshare: ") != std::string::npos)
-        GTEST_SKIP() << "private mount namespaces are not permitted here:\n" << output;
-    if (output.find("[  SKIPPED ]") != std::string::npos)
-        GTEST_SKIP() << output;
-    EXPECT_TRUE(g_spawn_check_wait_status(status, nullptr)) << output;
-}
-
-bool mount_tmpfs(const char *source, const std::string &target)
-{
-    return mount(source, target.c_str(), "tmpfs", 0, "size=1m") == 0;
-}
 
 struct Mounted {
     std::vector<std::string> uris;
@@ -102,12 +63,7 @@ class ModelMedia : public ModelTest
 
 TEST_F(ModelMedia, CardsAndMediaFollowTheMountTable)
 {
-    if (!inside_private_mounts()) {
-        run_in_private_mounts();
-        return;
-    }
-    if (!g_file_test("/media", G_FILE_TEST_IS_DIR) || !mount_tmpfs("media", "/media"))
-        GTEST_SKIP() << "cannot mount a tmpfs over /media";
+    ULVO_TEST_IN_PRIVATE_MEDIA();
     make_dir("/media/mmc1");
     ASSERT_TRUE(mount_tmpfs("cardone", "/media/mmc1"));
     write_file("/media/mmc1/photo.jpg", "jpeg");
@@ -178,12 +134,7 @@ TEST_F(ModelMedia, CardsAndMediaFollowTheMountTable)
 
 TEST_F(ModelMedia, CardPutIntoAnOpenedSlotIsFollowed)
 {
-    if (!inside_private_mounts()) {
-        run_in_private_mounts();
-        return;
-    }
-    if (!g_file_test("/media", G_FILE_TEST_IS_DIR) || !mount_tmpfs("media", "/media"))
-        GTEST_SKIP() << "cannot mount a tmpfs over /media";
+    ULVO_TEST_IN_PRIVATE_MEDIA();
     make_dir("/media/mmc1");
     make_model();
     GtkTreeIter card;
