@@ -11,7 +11,7 @@ PACKAGES=(
   libgtk2.0-dev libglib2.0-dev libdbus-1-dev libdbus-glib-1-dev libgconf2-dev
   libgtest-dev googletest
   xvfb xauth x11-utils dbus dbus-x11 gconf2 shared-mime-info
-  matchbox-window-manager imagemagick fonts-dejavu-core hicolor-icon-theme
+  matchbox-window-manager imagemagick fonts-dejavu-core hicolor-icon-theme xdotool
 )
 
 missing_packages() {
