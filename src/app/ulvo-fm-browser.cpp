@@ -58,6 +58,8 @@ static void ulvo_fm_browser_init(UlvoFmBrowser *browser)
 
 // ---- Header row and folder-up action --------------------------------------
 
+// Up from a top-level row is the top level itself, where the memory cards
+// and other devices are; the folder just left comes back selected.
 static void on_folder_up_clicked(GtkButton *button, gpointer data)
 {
     auto *ofm = static_cast<UlvoFmApp *>(data);
@@ -70,16 +72,17 @@ static void on_folder_up_clicked(GtkButton *button, gpointer data)
     g_object_get(fs, "model", &model, NULL);
     if (!model)
         return;
-    GtkTreeIter current, parent, grandparent;
-    if (kivel_file_selection_get_current_folder_iter(fs, &current) &&
-        gtk_tree_model_iter_parent(model, &parent, &current)) {
-        gtk_widget_set_sensitive(GTK_WIDGET(button), TRUE);
-        kivel_file_selection_set_current_folder_iter(fs, &parent);
-        if (!gtk_tree_model_iter_parent(model, &grandparent, &parent))
-            gtk_widget_set_sensitive(GTK_WIDGET(button), FALSE);
-    } else {
+    GtkTreeIter current, parent;
+    if (!kivel_file_selection_get_current_folder_iter(fs, &current)) {
         gtk_widget_set_sensitive(GTK_WIDGET(button), FALSE);
+        g_object_unref(model);
+        return;
     }
+    GCharPtr left(kivel_file_selection_get_current_folder_uri(fs));
+    gboolean has_parent = gtk_tree_model_iter_parent(model, &parent, &current);
+    kivel_file_selection_set_current_folder_iter(fs, has_parent ? &parent : nullptr);
+    if (left)
+        kivel_file_selection_move_cursor_to_uri(fs, left.get());
     g_object_unref(model);
 }
 
@@ -379,7 +382,8 @@ static void construct_wiring_and_show(UlvoFmBrowser *browser)
         "signal::notify::active-pane", G_CALLBACK(on_active_pane_changed), browser, NULL);
 
     gtk_widget_show_all(GTK_WIDGET(browser));
-    gtk_widget_set_sensitive(browser->folder_up_button, FALSE);
+    ulvo_fm_update_path_label(KIVEL_FILE_SELECTION(fs), browser->folder_up_button,
+                              browser->path_label);
     gdk_threads_leave();
 }
 

@@ -37,6 +37,14 @@ void ulvo_fm_update_path_label(KivelFileSelection *file_selection, GtkWidget *bu
     FM_RETURN_IF_FAIL(GTK_IS_WIDGET(button_up), "GTK_IS_WIDGET (button_up)");
     FM_RETURN_IF_FAIL(GTK_IS_LABEL(label_path), "GTK_IS_LABEL (label_path)");
 
+    // Every place but the top level has a place above it.
+    GCharPtr current(kivel_file_selection_get_current_folder_uri(file_selection));
+    gboolean at_top = g_strcmp0(current.get(), KIVEL_FILE_SYSTEM_ROOT_URI) == 0;
+    gtk_widget_set_sensitive(button_up, !at_top);
+    if (at_top) {
+        gtk_label_set_text(GTK_LABEL(label_path), "");
+        return;
+    }
     GtkTreeIter iter;
     if (!kivel_file_selection_get_current_folder_iter(file_selection, &iter))
         return;
@@ -47,8 +55,6 @@ void ulvo_fm_update_path_label(KivelFileSelection *file_selection, GtkWidget *bu
     ulvo::GObjPtr<GtkTreeModel> model_ref(model);
 
     RowName row = read_row_name(model, &iter);
-    if (row.position && strlen(row.position.get()) >= 2)
-        gtk_widget_set_sensitive(button_up, TRUE);
 
     GString *text = g_string_new("");
     while (row.position && row.position.get()[0] == '0' && strlen(row.position.get()) >= 2) {

@@ -34,14 +34,15 @@ static gboolean entry_read(KivelFileSelection *fs, KivelContentEntry *entry, Gtk
     GdkPixbuf *icon = nullptr;
     gint64 size = 0, mtime = 0;
     gboolean folder = FALSE, hidden = FALSE, readonly = FALSE, placeholder = FALSE;
-    gint type = 0;
+    gint type = 0, available = 0;
     gtk_tree_model_get(
         fs->model, iter, KIVEL_FILE_SYSTEM_MODEL_URI, &uri, KIVEL_FILE_SYSTEM_MODEL_DISPLAY_NAME,
         &display, KIVEL_FILE_SYSTEM_MODEL_SORT_KEY, &key, KIVEL_FILE_SYSTEM_MODEL_MIME_TYPE, &mime,
         KIVEL_FILE_SYSTEM_MODEL_SIZE, &size, KIVEL_FILE_SYSTEM_MODEL_MTIME, &mtime,
         KIVEL_FILE_SYSTEM_MODEL_IS_FOLDER, &folder, KIVEL_FILE_SYSTEM_MODEL_IS_HIDDEN, &hidden,
         KIVEL_FILE_SYSTEM_MODEL_IS_READONLY, &readonly, KIVEL_FILE_SYSTEM_MODEL_ITEM_TYPE, &type,
-        KIVEL_FILE_SYSTEM_MODEL_ICON, &icon, KIVEL_FILE_SYSTEM_MODEL_PLACEHOLDER, &placeholder, -1);
+        KIVEL_FILE_SYSTEM_MODEL_ICON, &icon, KIVEL_FILE_SYSTEM_MODEL_PLACEHOLDER, &placeholder,
+        KIVEL_FILE_SYSTEM_MODEL_AVAILABLE, &available, -1);
     folder = folder || type >= KIVEL_FILE_SYSTEM_MODEL_FOLDER;
     if (!display)
         display = g_strdup(uri ? uri : "");
@@ -57,6 +58,9 @@ static gboolean entry_read(KivelFileSelection *fs, KivelContentEntry *entry, Gtk
     entry->size = size;
     entry->mtime = mtime;
     entry->is_folder = folder;
+    // An empty card slot at the top level leads nowhere.
+    if (!fs->current && !available)
+        return FALSE;
     return kivel_file_selection_item_is_shown(fs, uri, folder, placeholder, hidden, readonly, type);
 }
 
@@ -71,6 +75,9 @@ static gint compare_entries(gconstpointer a, gconstpointer b, gpointer data)
     const KivelFileSelection *fs = static_cast<const KivelFileSelection *>(data);
     const KivelContentEntry *x = static_cast<const KivelContentEntry *>(a);
     const KivelContentEntry *y = static_cast<const KivelContentEntry *>(b);
+    // The top level keeps the model's order: the documents folder, then cards.
+    if (!fs->current)
+        return g_sequence_iter_compare(x->position, y->position);
     if (x->is_folder != y->is_folder)
         return x->is_folder ? -1 : 1;
     gint result = 0;
@@ -106,13 +113,27 @@ static void apply_pending_cursor(KivelFileSelection *fs, KivelContentEntry *entr
     kivel_file_selection_move_cursor_to_uri(fs, entry->uri);
 }
 
+static gboolean view_shows_first_row(KivelFileSelection *fs)
+{
+    GtkAdjustment *vadj = gtk_tree_view_get_vadjustment(GTK_TREE_VIEW(fs->content_view));
+    return !vadj || gtk_adjustment_get_value(vadj) <= 0;
+}
+
 static void entry_list(KivelFileSelection *fs, KivelContentEntry *entry)
 {
     entry->shown = g_sequence_insert_sorted(fs->shown, entry, compare_entries, fs);
     entry->listed = TRUE;
     gint position = g_sequence_iter_get_position(entry->shown);
+    gboolean at_top = position == 0 && view_shows_first_row(fs);
     gtk_list_store_insert_with_values(fs->store, &entry->row, position, KIVEL_CONTENT_STORE_ENTRY,
                                       entry, -1);
+    // The view keeps its top row where it is, so a row arriving above it
+    // would push the list's start out of sight while a folder fills.
+    if (at_top) {
+        GtkTreePath *first = gtk_tree_path_new_first();
+        gtk_tree_view_scroll_to_cell(GTK_TREE_VIEW(fs->content_view), first, nullptr, TRUE, 0, 0);
+        gtk_tree_path_free(first);
+    }
 }
 
 // Takes the entry off the pane; the tree view reports a selected row's removal.

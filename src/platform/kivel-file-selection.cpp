@@ -142,14 +142,24 @@ void kivel_file_selection_change_current_folder(KivelFileSelection *fs, GtkTreeI
     kivel_file_selection_emit_selection_changed(fs);
 }
 
-// The current folder's row went away: go to the nearest folder above it that
-// the model still has.
-static gboolean recover_lost_folder(gpointer data)
+// TRUE while the device that holds the model row at `path` is there: a card
+// taken out leaves its slot's row behind, unavailable.
+static gboolean volume_available(KivelFileSelection *fs, GtkTreePath *path)
 {
-    KivelFileSelection *fs = KIVEL_FILE_SELECTION(data);
-    fs->lost_folder_source = 0;
-    if (!fs->current || gtk_tree_row_reference_valid(fs->current))
-        return FALSE;
+    GtkTreeIter top;
+    GtkTreePath *top_path = gtk_tree_path_new_from_indices(gtk_tree_path_get_indices(path)[0], -1);
+    gboolean found = gtk_tree_model_get_iter(fs->model, &top, top_path);
+    gtk_tree_path_free(top_path);
+    gint available = 0;
+    if (found)
+        gtk_tree_model_get(fs->model, &top, KIVEL_FILE_SYSTEM_MODEL_AVAILABLE, &available, -1);
+    return available != 0;
+}
+
+// (transfer full) (nullable) The path of the nearest folder above the lost
+// current folder that the model still has.
+static GtkTreePath *nearest_known_ancestor(KivelFileSelection *fs)
+{
     KivelFileSystemBackend *backend = nullptr;
     g_object_get(fs->model, "backend-object", &backend, nullptr);
     GtkTreeIter iter;
@@ -167,8 +177,40 @@ static gboolean recover_lost_folder(gpointer data)
     g_free(uri);
     if (backend)
         g_object_unref(backend);
+    return found ? gtk_tree_model_get_path(fs->model, &iter) : nullptr;
+}
+
+// The current folder's row went away, or its device did: go to the nearest
+// folder above it that is still there, or to the top level.
+static gboolean recover_lost_folder(gpointer data)
+{
+    KivelFileSelection *fs = KIVEL_FILE_SELECTION(data);
+    fs->lost_folder_source = 0;
+    if (!fs->current)
+        return FALSE;
+    GtkTreePath *target = gtk_tree_row_reference_get_path(fs->current);
+    gboolean lost = target == nullptr;
+    if (lost)
+        target = nearest_known_ancestor(fs);
+    if (target && !volume_available(fs, target))
+        g_clear_pointer(&target, gtk_tree_path_free);
+    else if (!lost) {
+        gtk_tree_path_free(target);
+        return FALSE;
+    }
+    GtkTreeIter iter;
+    gboolean found = target && gtk_tree_model_get_iter(fs->model, &iter, target);
+    if (target)
+        gtk_tree_path_free(target);
     kivel_file_selection_change_current_folder(fs, found ? &iter : nullptr);
     return FALSE;
+}
+
+static void schedule_recovery(KivelFileSelection *fs)
+{
+    // Moving now would touch the model in the middle of its change.
+    if (!fs->lost_folder_source)
+        fs->lost_folder_source = gdk_threads_add_idle(recover_lost_folder, fs);
 }
 
 // ---- The model's signals --------------------------------------------------------
@@ -207,6 +249,17 @@ static gboolean is_current_folder(KivelFileSelection *fs, GtkTreePath *path)
     return same;
 }
 
+// TRUE when the top-level row at `path` is the current folder or lies above it.
+static gboolean holds_current_folder(KivelFileSelection *fs, GtkTreePath *path)
+{
+    GtkTreePath *current = fs->current ? gtk_tree_row_reference_get_path(fs->current) : nullptr;
+    if (!current)
+        return FALSE;
+    gboolean holds = gtk_tree_path_get_indices(current)[0] == gtk_tree_path_get_indices(path)[0];
+    gtk_tree_path_free(current);
+    return holds;
+}
+
 static void on_model_row_inserted(GtkTreeModel *, GtkTreePath *path, GtkTreeIter *iter,
                                   gpointer data)
 {
@@ -220,9 +273,7 @@ static void on_model_row_deleted(GtkTreeModel *, GtkTreePath *path, gpointer dat
 {
     KivelFileSelection *fs = KIVEL_FILE_SELECTION(data);
     if (fs->current && !gtk_tree_row_reference_valid(fs->current)) {
-        // Moving now would touch the model in the middle of its change.
-        if (!fs->lost_folder_source)
-            fs->lost_folder_source = gdk_threads_add_idle(recover_lost_folder, fs);
+        schedule_recovery(fs);
         return;
     }
     gint index;
@@ -235,9 +286,12 @@ static void on_model_row_changed(GtkTreeModel *model, GtkTreePath *path, GtkTree
 {
     KivelFileSelection *fs = KIVEL_FILE_SELECTION(data);
     gint index;
-    if (child_of_current(fs, path, &index)) {
+    if (child_of_current(fs, path, &index))
         kivel_file_selection_content_row_changed(fs, index, iter);
-    } else if (fs->current && is_current_folder(fs, path)) {
+    if (gtk_tree_path_get_depth(path) == 1 && holds_current_folder(fs, path) &&
+        !volume_available(fs, path))
+        schedule_recovery(fs);
+    if (fs->current && is_current_folder(fs, path)) {
         gchar *uri = nullptr;
         gtk_tree_model_get(model, iter, KIVEL_FILE_SYSTEM_MODEL_URI, &uri, -1);
         if (uri) {

@@ -224,6 +224,8 @@ static void finish_job(FsLoadJob *job, GError *error)
     FsFolder *folder = node->folder;
     job->node = nullptr;
     folder->job = nullptr;
+    // An open folder would keep its card from being unmounted.
+    g_clear_object(&job->enumerator);
 
     if (error) {
         g_log(FS_LOG_DOMAIN, G_LOG_LEVEL_WARNING, "Cannot read the folder %s: %s", node->uri,
@@ -360,6 +362,44 @@ static void start_job(KivelFileSystemModel *model, FsNode *node, bool reload)
 
 // ---- following changes ----
 
+struct FsUnmounted {
+    KivelFileSystemModel *model;
+    gchar *uri;
+    gsize asked; // the change clock when it was reported
+};
+
+static gboolean on_unmounted_idle(gpointer data)
+{
+    auto *unmounted = static_cast<FsUnmounted *>(data);
+    gdk_threads_enter();
+    FsNode *holder = fs_roots_find_holder(unmounted->model, unmounted->uri);
+    // Another folder's report has had the device root read again already.
+    bool reread = holder && holder->folder && holder->folder->born > unmounted->asked;
+    if (!reread)
+        fs_roots_volume_went_away(unmounted->model, unmounted->uri);
+    gdk_threads_leave();
+    return G_SOURCE_REMOVE;
+}
+
+static void unmounted_free(gpointer data)
+{
+    auto *unmounted = static_cast<FsUnmounted *>(data);
+    g_object_unref(unmounted->model);
+    g_free(unmounted->uri);
+    g_free(unmounted);
+}
+
+// Every watched folder of the file system reports it; the rows go once the
+// monitors are done reporting.
+static void schedule_unmounted(FsFolder *folder)
+{
+    auto *unmounted = g_new0(FsUnmounted, 1);
+    unmounted->model = KIVEL_FILE_SYSTEM_MODEL(g_object_ref(folder->model));
+    unmounted->uri = g_strdup(folder->node->uri);
+    unmounted->asked = change_clock;
+    g_idle_add_full(G_PRIORITY_DEFAULT, on_unmounted_idle, unmounted, unmounted_free);
+}
+
 static void on_folder_changed(GFileMonitor *, GFile *file, GFile *other, GFileMonitorEvent event,
                               gpointer data)
 {
@@ -399,6 +439,9 @@ static void on_folder_changed(GFileMonitor *, GFile *file, GFile *other, GFileMo
             note_change(folder, other_name);
             fs_refresh_child(model, node, other_name);
         }
+        break;
+    case G_FILE_MONITOR_EVENT_UNMOUNTED:
+        schedule_unmounted(folder);
         break;
     default:
         break;

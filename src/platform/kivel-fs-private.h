@@ -148,6 +148,9 @@ void fs_roots_init(KivelFileSystemModel *model);
 void fs_roots_shutdown(KivelFileSystemModel *model);
 // The top-level row whose location holds `uri` (equal or an ancestor), or NULL.
 FsNode *fs_roots_find_holder(KivelFileSystemModel *model, const gchar *uri);
+// A file system under a loaded folder at `uri` was unmounted: its device
+// root is read again from what is mounted there now.
+void fs_roots_volume_went_away(KivelFileSystemModel *model, const gchar *uri);
 // The special folder type (3..7) of a child `name` of `parent`, or 0.
 int fs_special_folder_type(FsNode *parent, const gchar *name);
 const gchar *fs_special_folder_title(int item_type);

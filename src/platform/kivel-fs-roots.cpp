@@ -350,6 +350,19 @@ static void on_volume_mounts_changed(GVolumeMonitor *, GMount *, gpointer data)
     gdk_threads_leave();
 }
 
+void fs_roots_volume_went_away(KivelFileSystemModel *model, const gchar *uri)
+{
+    sync_all(model, true);
+    // The mount table may show a card again at the same place by now: what
+    // was read belongs to the one taken out, whatever the table says.
+    FsNode *holder = fs_roots_find_holder(model, uri);
+    if (!holder || !holder->folder)
+        return;
+    fs_model_unload(model, holder);
+    if (holder->available)
+        fs_load_children(model, holder);
+}
+
 void fs_roots_init(KivelFileSystemModel *model)
 {
     gchar *documents = documents_path();

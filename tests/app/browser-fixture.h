@@ -4,6 +4,7 @@
 #include "app/startup.h"
 #include "app/ulvo-fm-browser.h"
 #include "model/app-record.h"
+#include "platform/kivel-window.h"
 #include "support/ui-test.h"
 
 #include <gtest/gtest.h>
@@ -50,6 +51,20 @@ inline bool await_content_count(UlvoFmBrowser *browser, gint count)
     return ulvo_test::pump_until([&] {
         return kivel_file_selection_get_content_count(file_selection_of(browser)) == count;
     });
+}
+
+// Opens the application menu and tells which of new folder, move, copy,
+// delete, sort and memory usage show ("1") or not ("0").
+inline std::string visible_menu_entries(UlvoFmBrowser *browser)
+{
+    EXPECT_TRUE(kivel_window_open_app_menu(KIVEL_WINDOW(browser)));
+    std::string out;
+    for (GtkWidget *b :
+         {browser->new_folder_button, browser->move_button, browser->copy_button,
+          browser->delete_button, browser->sort_button, browser->memory_usage_button})
+        out += gtk_widget_get_visible(b) ? "1" : "0";
+    gtk_widget_hide(GTK_WIDGET(browser->main_menu));
+    return out;
 }
 
 } // namespace browser_test

@@ -1,7 +1,6 @@
 // The application menu shows only what makes sense in the current folder.
 #include "browser-fixture.h"
 #include "model/path-label.h"
-#include "platform/kivel-window.h"
 
 using namespace browser_test;
 
@@ -15,18 +14,7 @@ class BrowserMenu : public testing::Test
         ASSERT_TRUE(await_construction(browser));
     }
 
-    // Which of new folder, move, copy, delete, sort, memory usage show.
-    std::string visible_entries()
-    {
-        EXPECT_TRUE(kivel_window_open_app_menu(KIVEL_WINDOW(browser)));
-        std::string out;
-        for (GtkWidget *b :
-             {browser->new_folder_button, browser->move_button, browser->copy_button,
-              browser->delete_button, browser->sort_button, browser->memory_usage_button})
-            out += gtk_widget_get_visible(b) ? "1" : "0";
-        gtk_widget_hide(GTK_WIDGET(browser->main_menu));
-        return out;
-    }
+    std::string visible_entries() { return visible_menu_entries(browser); }
 
     UlvoFmBrowser *browser = nullptr;
 };

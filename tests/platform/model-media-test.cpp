@@ -65,12 +65,7 @@ class ModelMedia : public ModelTest
 
 TEST_F(ModelMedia, CardsAndMediaFollowTheMountTable)
 {
-    if (!inside_private_mounts()) {
-        run_in_private_mounts();
-        return;
-    }
-    if (!g_file_test("/media", G_FILE_TEST_IS_DIR) || !mount_tmpfs("media", "/media"))
-        GTEST_SKIP() << "cannot mount a tmpfs over /media";
+    ULVO_TEST_IN_PRIVATE_MEDIA();
     make_dir("/media/mmc1");
     ASSERT_TRUE(mount_tmpfs("cardone", "/media/mmc1"));
     write_file("/media/mmc1/photo.jpg", "jpeg");
@@ -141,12 +136,7 @@ TEST_F(ModelMedia, CardsAndMediaFollowTheMountTable)
 
 TEST_F(ModelMedia, CardPutIntoAnOpenedSlotIsFollowed)
 {
-    if (!inside_private_mounts()) {
-        run_in_private_mounts();
-        return;
-    }
-    if (!g_file_test("/media", G_FILE_TEST_IS_DIR) || !mount_tmpfs("media", "/media"))
-        GTEST_SKIP() << "cannot mount a tmpfs over /media";
+    ULVO_TEST_IN_PRIVATE_MEDIA();
     make_dir("/media/mmc1");
     make_model();
     GtkTreeIter card;
