@@ -410,7 +410,14 @@ static void kivel_stackable_window_get_property(GObject *object, guint id, GValu
     }
 }
 
-static void kivel_stackable_window_init(KivelStackableWindow *) {}
+// A stackable window covers the screen, whether or not a window manager
+// says so.
+static void kivel_stackable_window_init(KivelStackableWindow *window)
+{
+    GdkScreen *screen = gtk_window_get_screen(GTK_WINDOW(window));
+    gtk_window_set_default_size(GTK_WINDOW(window), gdk_screen_get_width(screen),
+                                gdk_screen_get_height(screen));
+}
 
 static void kivel_stackable_window_class_init(KivelStackableWindowClass *klass)
 {
