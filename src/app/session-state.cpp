@@ -1,6 +1,7 @@
 #include "app/session-state.h"
 
 #include "model/app-record.h"
+#include "model/path-label.h"
 #include "vfs/glib-ptr.h"
 
 #include <string.h>
@@ -73,6 +74,7 @@ void ulvo_fm_reset_state(void)
     details_dialog_open = FALSE;
 }
 
+// A saved selection may be long: the list is built in one pass.
 static void set_restored_selection(gchar **lines)
 {
     g_slist_free_full(restored_selection, g_free);
@@ -81,8 +83,9 @@ static void set_restored_selection(gchar **lines)
         // The piece after the last line feed is no item.
         if (line[1] == nullptr && (*line)[0] == '\0')
             break;
-        restored_selection = g_slist_append(restored_selection, g_strdup(*line));
+        restored_selection = g_slist_prepend(restored_selection, g_strdup(*line));
     }
+    restored_selection = g_slist_reverse(restored_selection);
 }
 
 void ulvo_fm_read_state(void)
@@ -129,9 +132,12 @@ void ulvo_fm_restore_view(gboolean navigation_pane)
     KivelFileSelection *fs = active_file_selection();
     if (!fs)
         return;
-    kivel_file_selection_set_current_folder_uri(fs, selection_uri, nullptr);
-    for (GSList *l = restored_selection; l; l = l->next)
-        kivel_file_selection_select_uri(fs, static_cast<const gchar *>(l->data));
+    // The folder may be deep and not loaded yet: its rows, and the items'
+    // rows in it, arrive later.
+    if (selection_uri && selection_uri[0]) {
+        kivel_file_selection_select_uris_when_listed(fs, selection_uri, restored_selection);
+        ulvo_fm_select_texturi_with_time(selection_uri, 0);
+    }
     if (navigation_pane)
         g_object_set(fs, "active-pane", KIVEL_FILE_SELECTION_PANE_NAVIGATION, NULL);
 }

@@ -395,14 +395,14 @@ static void announce_construction_finished(void)
         g_warning("Unable to write %s", ready_file);
 }
 
-static void construct_restore(UlvoFmBrowser *browser)
+static void construct_restore(void)
 {
     gdk_threads_enter();
     kivel_program_set_can_hibernate(kivel_program_get_instance(), FALSE);
     ulvo_fm_read_state();
+    // A folder asked for meanwhile wins over the restored one.
     if (pending_folder_uri && !details_dialog_open)
-        kivel_file_selection_set_current_folder_uri(KIVEL_FILE_SELECTION(browser->file_selection),
-                                                    pending_folder_uri, nullptr);
+        ulvo_fm_select_texturi_with_time(pending_folder_uri, 0);
     gdk_threads_leave();
     announce_construction_finished();
 }
@@ -426,7 +426,7 @@ static gboolean run_construction_stage(UlvoFmBrowser *browser)
     case 4:
         return TRUE;
     case 5:
-        construct_restore(browser);
+        construct_restore();
         return FALSE;
     default:
         g_assertion_message_expr(G_LOG_DOMAIN, "ulvo-fm-browser", 935,

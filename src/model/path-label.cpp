@@ -14,9 +14,6 @@ static const gsize MAX_PATH_LABEL = 1024;
 static const gint SELECT_PATH_INTERVAL_MS = 500;
 static const gint SELECT_PATH_MAX_ATTEMPTS = 5;
 
-// Failed attempts of the pending navigation; shared by all of them.
-static gint select_path_retries = 0;
-
 struct RowName {
     GCharPtr name;
     GCharPtr position;
@@ -106,15 +103,51 @@ struct PendingNavigation {
     GtkWidget *widget; // not referenced: a weak pointer, NULL once destroyed
     gchar *path;
     gchar *pane;
+    gint failed_attempts;
+    guint source;
 };
 
-static void pending_navigation_free(PendingNavigation *nav)
+// The one navigation waiting for its folder: a newer request replaces it.
+static PendingNavigation *pending_navigation = nullptr;
+
+// Runs when the navigation's timer goes away, also when it is replaced.
+static void pending_navigation_free(gpointer data)
 {
+    auto *nav = static_cast<PendingNavigation *>(data);
+    if (pending_navigation == nav)
+        pending_navigation = nullptr;
     if (nav->widget)
         g_object_remove_weak_pointer(G_OBJECT(nav->widget), (gpointer *)&nav->widget);
     g_free(nav->path);
     g_free(nav->pane);
     g_free(nav);
+}
+
+static KivelFileSystemModel *model_of(GtkWidget *widget)
+{
+    GtkTreeModel *model = nullptr;
+    if (widget && KIVEL_IS_FILE_SELECTION(widget))
+        g_object_get(widget, "model", &model, NULL);
+    return model ? KIVEL_FILE_SYSTEM_MODEL(model) : nullptr;
+}
+
+// TRUE once the folder is the current one. Called with the GDK lock held.
+static gboolean try_navigation(PendingNavigation *nav)
+{
+    ulvo::GObjPtr<KivelFileSystemModel> model(model_of(nav->widget));
+    if (!model)
+        return FALSE;
+    GtkTreeIter iter;
+    gboolean at_top = strcmp(nav->path, KIVEL_FILE_SYSTEM_ROOT_URI) == 0;
+    if (!at_top && !kivel_file_system_model_load_path(model.get(), nav->path, &iter))
+        return FALSE;
+    GError *error = nullptr;
+    kivel_file_selection_set_current_folder_uri(KIVEL_FILE_SELECTION(nav->widget), nav->path,
+                                                &error);
+    if (!error)
+        return TRUE;
+    g_error_free(error);
+    return FALSE;
 }
 
 static gboolean on_select_path_timer(gpointer data)
@@ -123,48 +156,23 @@ static gboolean on_select_path_timer(gpointer data)
     auto *nav = static_cast<PendingNavigation *>(data);
     if (!nav->widget || !nav->path || !nav->pane) {
         g_warning(" INVALID PARAMETERS \n");
-        select_path_retries = 0;
-        pending_navigation_free(nav);
         return FALSE;
     }
-
     gdk_threads_enter();
-    gboolean done = FALSE;
-    GtkTreeModel *model = nullptr;
-    if (KIVEL_IS_FILE_SELECTION(nav->widget))
-        g_object_get(nav->widget, "model", &model, NULL);
-    GtkTreeIter iter;
-    if (model &&
-        kivel_file_system_model_load_path(KIVEL_FILE_SYSTEM_MODEL(model), nav->path, &iter)) {
-        GError *error = nullptr;
-        kivel_file_selection_set_current_folder_uri(KIVEL_FILE_SELECTION(nav->widget), nav->path,
-                                                    &error);
-        if (error)
-            g_error_free(error);
-        else
-            done = TRUE;
-    }
-    if (model)
-        g_object_unref(model);
+    gboolean done = try_navigation(nav);
     gdk_threads_leave();
-
-    if (done) {
-        select_path_retries = 0;
-        pending_navigation_free(nav);
+    if (done)
         return FALSE;
-    }
-    select_path_retries++;
-    if (select_path_retries < SELECT_PATH_MAX_ATTEMPTS)
-        return TRUE;
-    select_path_retries = 0;
-    pending_navigation_free(nav);
-    return FALSE;
+    return ++nav->failed_attempts < SELECT_PATH_MAX_ATTEMPTS;
 }
 
 void ulvo_fm_select_path_with_time(const gchar *path, gint pane)
 {
     FM_RETURN_IF_FAIL(path != NULL, "path != NULL");
     (void)pane; // the navigation pane is the only one asked for
+    if (pending_navigation)
+        g_source_remove(pending_navigation->source);
+
     auto *nav = g_new0(PendingNavigation, 1);
     nav->widget = global_ofm ? global_ofm->file_selection : nullptr;
     // An edit window's file selection may be gone before the first tick.
@@ -172,7 +180,15 @@ void ulvo_fm_select_path_with_time(const gchar *path, gint pane)
         g_object_add_weak_pointer(G_OBJECT(nav->widget), (gpointer *)&nav->widget);
     nav->path = g_strdup(path);
     nav->pane = g_strdup("NAVIGATION_PANE");
-    g_timeout_add(SELECT_PATH_INTERVAL_MS, on_select_path_timer, nav);
+    nav->source = g_timeout_add_full(G_PRIORITY_DEFAULT, SELECT_PATH_INTERVAL_MS,
+                                     on_select_path_timer, nav, pending_navigation_free);
+    pending_navigation = nav;
+
+    // The folders on the way start loading now, so that the first tick finds them.
+    ulvo::GObjPtr<KivelFileSystemModel> model(model_of(nav->widget));
+    GtkTreeIter iter;
+    if (model && strcmp(path, KIVEL_FILE_SYSTEM_ROOT_URI) != 0)
+        kivel_file_system_model_load_path(model.get(), path, &iter);
 }
 
 void ulvo_fm_select_texturi_with_time(const gchar *text_uri, gint pane)

@@ -18,7 +18,8 @@ void ulvo_fm_update_path_label(KivelFileSelection *file_selection, GtkWidget *bu
 gint ulvo_fm_count_current_folder_items(KivelFileSelection *file_selection);
 
 // Makes `path` the current folder once the model has it, retrying every
-// 500 ms, five times at most. `pane` 0 is the navigation pane.
+// 500 ms, five times at most; replaces a navigation still waiting. `pane` 0
+// is the navigation pane.
 void ulvo_fm_select_path_with_time(const gchar *path, gint pane);
 void ulvo_fm_select_texturi_with_time(const gchar *text_uri, gint pane);
 

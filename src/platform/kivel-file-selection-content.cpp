@@ -119,6 +119,146 @@ static gboolean view_shows_first_row(KivelFileSelection *fs)
     return !vadj || gtk_adjustment_get_value(vadj) <= 0;
 }
 
+// ---- Items selected as their rows are listed -----------------------------------
+
+struct _KivelPendingSelection {
+    gchar *folder_uri;
+    GHashTable *wanted;  // uri (owned) -> nothing: the items not selected yet
+    gchar *first_uri;    // kept in view
+    gboolean entered;    // the folder is the current one
+    guint notify_source; // a "selection-changed" is owed for rows selected
+};
+
+static void pending_selection_end(KivelFileSelection *fs, gboolean notify)
+{
+    KivelPendingSelection *pending = fs->pending_selection;
+    if (!pending)
+        return;
+    fs->pending_selection = nullptr;
+    gboolean owed = pending->notify_source != 0;
+    if (owed)
+        g_source_remove(pending->notify_source);
+    g_free(pending->folder_uri);
+    g_hash_table_destroy(pending->wanted);
+    g_free(pending->first_uri);
+    g_free(pending);
+    if (owed && notify)
+        kivel_file_selection_emit_selection_changed(fs);
+}
+
+// Rows arrive one by one; listeners hear of them once per main loop turn.
+static gboolean emit_owed_selection_changed(gpointer data)
+{
+    KivelFileSelection *fs = KIVEL_FILE_SELECTION(data);
+    fs->pending_selection->notify_source = 0;
+    kivel_file_selection_emit_selection_changed(fs);
+    return FALSE;
+}
+
+static void scroll_to_entry(KivelFileSelection *fs, KivelContentEntry *entry)
+{
+    GtkTreePath *path = gtk_tree_model_get_path(GTK_TREE_MODEL(fs->store), &entry->row);
+    gtk_tree_view_scroll_to_cell(GTK_TREE_VIEW(fs->content_view), path, nullptr, FALSE, 0, 0);
+    gtk_tree_path_free(path);
+}
+
+// Selects a listed entry that the pending selection holds; the caller takes
+// it out of the wanted ones.
+static void select_wanted(KivelFileSelection *fs, KivelContentEntry *entry)
+{
+    KivelPendingSelection *pending = fs->pending_selection;
+    fs->selection_signal_blocked++;
+    gtk_tree_selection_select_iter(kivel_file_selection_content_selection(fs), &entry->row);
+    fs->selection_signal_blocked--;
+    if (g_strcmp0(entry->uri, pending->first_uri) == 0)
+        scroll_to_entry(fs, entry);
+    if (!pending->notify_source)
+        pending->notify_source = gdk_threads_add_idle(emit_owed_selection_changed, fs);
+}
+
+static void apply_pending_selection(KivelFileSelection *fs, KivelContentEntry *entry)
+{
+    KivelPendingSelection *pending = fs->pending_selection;
+    if (pending && pending->entered && entry->uri &&
+        g_hash_table_remove(pending->wanted, entry->uri))
+        select_wanted(fs, entry);
+}
+
+void kivel_file_selection_select_uris_when_listed(KivelFileSelection *fs, const gchar *folder_uri,
+                                                  GSList *uris)
+{
+    g_return_if_fail(KIVEL_IS_FILE_SELECTION(fs));
+    g_return_if_fail(folder_uri != nullptr);
+    pending_selection_end(fs, FALSE);
+    if (!uris)
+        return;
+    KivelPendingSelection *pending = g_new0(KivelPendingSelection, 1);
+    KivelFileSystemBackend *backend = nullptr;
+    g_object_get(fs->model, "backend-object", &backend, nullptr);
+    pending->folder_uri =
+        backend ? kivel_file_system_backend_uri_to_path(backend, folder_uri) : nullptr;
+    if (backend)
+        g_object_unref(backend);
+    if (!pending->folder_uri)
+        pending->folder_uri = g_strdup(folder_uri);
+    pending->wanted = g_hash_table_new_full(g_str_hash, g_str_equal, g_free, nullptr);
+    for (GSList *l = uris; l; l = l->next) {
+        if (l->data)
+            g_hash_table_add(pending->wanted, g_strdup(static_cast<const gchar *>(l->data)));
+    }
+    pending->first_uri = g_strdup(static_cast<const gchar *>(uris->data));
+    fs->pending_selection = pending;
+}
+
+void kivel_file_selection_pending_selection_folder_entered(KivelFileSelection *fs)
+{
+    KivelPendingSelection *pending = fs->pending_selection;
+    if (!pending)
+        return;
+    if (pending->entered || g_strcmp0(pending->folder_uri, fs->current_uri) != 0) {
+        pending_selection_end(fs, FALSE);
+        return;
+    }
+    pending->entered = TRUE;
+    GHashTableIter iter;
+    gpointer uri;
+    g_hash_table_iter_init(&iter, pending->wanted);
+    while (g_hash_table_iter_next(&iter, &uri, nullptr)) {
+        auto entry = static_cast<KivelContentEntry *>(g_hash_table_lookup(fs->by_uri, uri));
+        if (entry && entry->listed) {
+            g_hash_table_iter_remove(&iter);
+            select_wanted(fs, entry);
+        }
+    }
+    kivel_file_selection_pending_selection_check_done(fs);
+}
+
+void kivel_file_selection_pending_selection_check_done(KivelFileSelection *fs)
+{
+    KivelPendingSelection *pending = fs->pending_selection;
+    if (!pending || !pending->entered || fs->fill_source)
+        return;
+    GtkTreeIter folder;
+    if (fs->current &&
+        !(kivel_file_selection_current_folder_model_iter(fs, &folder) &&
+          kivel_file_system_model_children_loaded(KIVEL_FILE_SYSTEM_MODEL(fs->model), &folder)))
+        return;
+    // Rows that came later may have pushed the first one out of sight.
+    auto first =
+        static_cast<KivelContentEntry *>(g_hash_table_lookup(fs->by_uri, pending->first_uri));
+    if (first && first->listed &&
+        gtk_tree_selection_iter_is_selected(kivel_file_selection_content_selection(fs),
+                                            &first->row))
+        scroll_to_entry(fs, first);
+    pending_selection_end(fs, TRUE);
+}
+
+void kivel_file_selection_pending_selection_user_changed(KivelFileSelection *fs)
+{
+    if (fs->pending_selection && fs->pending_selection->entered)
+        pending_selection_end(fs, FALSE);
+}
+
 static void entry_list(KivelFileSelection *fs, KivelContentEntry *entry)
 {
     entry->shown = g_sequence_insert_sorted(fs->shown, entry, compare_entries, fs);
@@ -163,6 +303,7 @@ static void entry_add(KivelFileSelection *fs, gint index, GtkTreeIter *iter)
     if (listed) {
         entry_list(fs, entry);
         apply_pending_cursor(fs, entry);
+        apply_pending_selection(fs, entry);
     }
 }
 
@@ -295,8 +436,10 @@ static gboolean fill_idle(gpointer data)
     if (fill_step(fs))
         return TRUE;
     // A rebuild during the step has a fill of its own.
-    if (fs->generation == generation)
+    if (fs->generation == generation) {
         fs->fill_source = 0;
+        kivel_file_selection_pending_selection_check_done(fs);
+    }
     return FALSE;
 }
 
@@ -380,6 +523,7 @@ void kivel_file_selection_content_row_changed(KivelFileSelection *fs, gint index
     else if (listed) {
         entry_list(fs, entry);
         apply_pending_cursor(fs, entry);
+        apply_pending_selection(fs, entry);
     }
 }
 
@@ -491,4 +635,5 @@ void kivel_file_selection_content_dispose(KivelFileSelection *fs)
     g_clear_pointer(&fs->large_icons, g_hash_table_destroy);
     g_clear_object(&fs->store);
     g_clear_pointer(&fs->pending_cursor_uri, g_free);
+    pending_selection_end(fs, FALSE);
 }

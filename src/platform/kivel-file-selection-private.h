@@ -30,6 +30,9 @@ typedef struct {
     gint scratch;            // old display position while resorting
 } KivelContentEntry;
 
+// Items waiting to be selected as their rows are listed.
+typedef struct _KivelPendingSelection KivelPendingSelection;
+
 // Press tracking of one pane: long press and the tap on a selected row.
 typedef struct {
     KivelFileSelection *fs;
@@ -76,8 +79,9 @@ struct _KivelFileSelection {
     guint reap_source;
     guint generation; // counts mirror rebuilds, so a fill step notices one
     gchar *pending_cursor_uri;
-    GHashTable *dimmed;      // set of uris
-    GHashTable *large_icons; // GdkPixbuf* -> scaled GdkPixbuf*
+    KivelPendingSelection *pending_selection; // NULL when none waits
+    GHashTable *dimmed;                       // set of uris
+    GHashTable *large_icons;                  // GdkPixbuf* -> scaled GdkPixbuf*
     gint selection_signal_blocked;
     gint navi_signal_blocked;
 
@@ -138,6 +142,12 @@ void kivel_file_selection_content_apply_mode(KivelFileSelection *fs);
 void kivel_file_selection_content_apply_edit_mode(KivelFileSelection *fs);
 void kivel_file_selection_content_apply_headers(KivelFileSelection *fs);
 void kivel_file_selection_content_resort(KivelFileSelection *fs);
+
+// The pending selection: a folder was entered, the listing may be complete,
+// the user changed the selection.
+void kivel_file_selection_pending_selection_folder_entered(KivelFileSelection *fs);
+void kivel_file_selection_pending_selection_check_done(KivelFileSelection *fs);
+void kivel_file_selection_pending_selection_user_changed(KivelFileSelection *fs);
 
 // Presses, long presses and taps on either pane.
 void kivel_file_selection_press_init(KivelFileSelection *fs, KivelPanePress *press,

@@ -137,6 +137,7 @@ void kivel_file_selection_change_current_folder(KivelFileSelection *fs, GtkTreeI
     if (folder)
         kivel_file_system_model_load_children(KIVEL_FILE_SYSTEM_MODEL(fs->model), folder);
     kivel_file_selection_navigation_sync(fs);
+    kivel_file_selection_pending_selection_folder_entered(fs);
     g_signal_emit(fs, signals[SIGNAL_CURRENT_FOLDER_CHANGED], 0);
     g_signal_emit(fs, signals[SIGNAL_FOLDER_ACTIVATED], 0);
     kivel_file_selection_emit_selection_changed(fs);
@@ -317,8 +318,10 @@ static void on_model_finished_loading(KivelFileSystemModel *model, GtkTreeIter *
         return;
     GtkTreePath *path = gtk_tree_model_get_path(GTK_TREE_MODEL(model), folder);
     // Its subfolders are known now.
-    if (is_current_folder(fs, path))
+    if (is_current_folder(fs, path)) {
         kivel_file_selection_navigation_unfold(fs, path);
+        kivel_file_selection_pending_selection_check_done(fs);
+    }
     gtk_tree_path_free(path);
 }
 
@@ -350,8 +353,10 @@ static void on_content_row_activated(GtkTreeView *view, GtkTreePath *path, GtkTr
 static void on_content_selection_changed(GtkTreeSelection *, gpointer data)
 {
     KivelFileSelection *fs = KIVEL_FILE_SELECTION(data);
-    if (!fs->selection_signal_blocked)
-        kivel_file_selection_emit_selection_changed(fs);
+    if (fs->selection_signal_blocked)
+        return;
+    kivel_file_selection_pending_selection_user_changed(fs);
+    kivel_file_selection_emit_selection_changed(fs);
 }
 
 // ---- Active pane ------------------------------------------------------------

@@ -80,6 +80,12 @@ void kivel_file_selection_unselect_uri(KivelFileSelection *fs, const gchar *uri)
 void kivel_file_selection_select_all(KivelFileSelection *fs);
 void kivel_file_selection_unselect_all(KivelFileSelection *fs);
 void kivel_file_selection_move_cursor_to_uri(KivelFileSelection *fs, const gchar *uri);
+// Selects the items `uris` (text URIs, in order) of the folder `folder_uri` as
+// their rows are listed, when that folder is the next one entered, and keeps
+// the first of them in view. Entering another folder, or the user changing
+// the selection, ends the wait; so does the folder being listed completely.
+void kivel_file_selection_select_uris_when_listed(KivelFileSelection *fs, const gchar *folder_uri,
+                                                  GSList *uris);
 
 gint kivel_file_selection_get_active_pane(KivelFileSelection *fs);
 void kivel_file_selection_show_content_pane(KivelFileSelection *fs);

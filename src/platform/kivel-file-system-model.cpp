@@ -454,18 +454,18 @@ gboolean kivel_file_system_model_load_path(KivelFileSystemModel *model, const gc
     FsNode *node = fs_roots_find_holder(model, path);
     if (!node || !names_below(node->uri, path, &names))
         return FALSE;
-    for (const std::string &name : names) {
+    for (size_t i = 0; i < names.size(); i++) {
         if (!node->is_folder || !node->available)
             return FALSE;
-        if (!node->folder) {
-            fs_load_children(model, node);
-            return FALSE;
-        }
-        FsNode *child = fs_node_child_by_name(node, name.c_str());
+        FsNode *child = node->folder ? fs_node_child_by_name(node, names[i].c_str()) : nullptr;
         if (!child) {
-            // It may have appeared since the folder was read.
-            if (node->folder->state == FS_LOADED)
-                fs_refresh_child(model, node, name.c_str());
+            // The rest of the way is read at once, not one folder per call.
+            fs_load_children(model, node);
+            std::vector<const gchar *> rest;
+            for (size_t j = i; j < names.size(); j++)
+                rest.push_back(names[j].c_str());
+            rest.push_back(nullptr);
+            fs_load_way(model, node, rest.data());
             return FALSE;
         }
         node = child;

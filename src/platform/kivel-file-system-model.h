@@ -96,8 +96,8 @@ gboolean kivel_file_system_model_search_uri(KivelFileSystemModel *model, const g
                                             gboolean recursive);
 
 // TRUE with the row once `path` has a row in the model. When it has none
-// yet, starts loading the ancestors that lead to it (asynchronously) and
-// returns FALSE: a later call succeeds once they are loaded.
+// yet, starts reading every folder on the way to it at once (asynchronously)
+// and returns FALSE: a later call succeeds once they have rows.
 gboolean kivel_file_system_model_load_path(KivelFileSystemModel *model, const gchar *path,
                                            GtkTreeIter *iter);
 

@@ -241,7 +241,9 @@ static void finish_job(FsLoadJob *job, GError *error)
     }
     if (folder->placeholder)
         fs_model_remove(model, folder->placeholder);
-    if (job->reload && !error && node->children)
+    // A first load sees rows that a way load put there ahead of it, unless
+    // they went away meanwhile.
+    if (!error && node->children)
         remove_unseen_children(model, node, job->started);
     folder->state = FS_LOADED;
     fs_model_row_changed(model, node);
@@ -519,6 +521,90 @@ void fs_refresh_child(KivelFileSystemModel *model, FsNode *folder, const gchar *
     g_file_query_info_async(child, FS_ATTRIBUTES, G_FILE_QUERY_INFO_NONE, G_PRIORITY_DEFAULT,
                             nullptr, on_child_info, query);
     g_object_unref(child);
+}
+
+// ---- the way down to a location ----
+
+struct FsWayQuery {
+    gchar *from_uri; // the loaded folder the names start in
+    gchar **names;
+};
+
+static void way_query_free(gpointer data)
+{
+    auto *query = static_cast<FsWayQuery *>(data);
+    g_free(query->from_uri);
+    g_strfreev(query->names);
+    g_free(query);
+}
+
+// Reads the information of each folder on the way, up to the first missing one.
+static void read_way(GTask *task, gpointer, gpointer data, GCancellable *cancellable)
+{
+    auto *query = static_cast<FsWayQuery *>(data);
+    GPtrArray *infos = g_ptr_array_new_with_free_func(g_object_unref);
+    GFile *file = g_file_new_for_uri(query->from_uri);
+    for (gchar **name = query->names; *name; name++) {
+        GFile *child = g_file_get_child(file, *name);
+        g_object_unref(file);
+        file = child;
+        GFileInfo *info =
+            g_file_query_info(file, FS_ATTRIBUTES, G_FILE_QUERY_INFO_NONE, cancellable, nullptr);
+        if (!info)
+            break;
+        g_ptr_array_add(infos, info);
+        if (g_file_info_get_file_type(info) != G_FILE_TYPE_DIRECTORY)
+            break;
+    }
+    g_object_unref(file);
+    g_task_return_pointer(task, infos, reinterpret_cast<GDestroyNotify>(g_ptr_array_unref));
+}
+
+// The row of `info` under `parent`, added ahead of the folder's own load
+// when that has not reached it; NULL when it cannot have one.
+static FsNode *row_on_the_way(KivelFileSystemModel *model, FsNode *parent, GFileInfo *info)
+{
+    if (!parent->is_folder || !parent->available)
+        return nullptr;
+    fs_load_children(model, parent);
+    if (!parent->folder)
+        return nullptr;
+    const gchar *name = g_file_info_get_name(info);
+    FsNode *row = name ? fs_node_child_by_name(parent, name) : nullptr;
+    if (row || !name)
+        return row;
+    upsert_child(model, parent, info);
+    row = fs_node_child_by_name(parent, name);
+    if (row && parent->folder->state != FS_LOADED)
+        row->generation = 0; // the running load confirms it or takes it away
+    return row;
+}
+
+static void on_way_read(GObject *source, GAsyncResult *result, gpointer)
+{
+    KivelFileSystemModel *model = KIVEL_FILE_SYSTEM_MODEL(source);
+    auto *query = static_cast<FsWayQuery *>(g_task_get_task_data(G_TASK(result)));
+    auto *infos = static_cast<GPtrArray *>(g_task_propagate_pointer(G_TASK(result), nullptr));
+    gdk_threads_enter();
+    // Looked up again: the rows may have changed while the way was read.
+    FsNode *node = fs_model_find(model, query->from_uri);
+    for (guint i = 0; node && infos && i < infos->len; i++)
+        node = row_on_the_way(model, node, static_cast<GFileInfo *>(g_ptr_array_index(infos, i)));
+    gdk_threads_leave();
+    if (infos)
+        g_ptr_array_unref(infos);
+}
+
+void fs_load_way(KivelFileSystemModel *model, FsNode *from, const gchar *const *names)
+{
+    g_return_if_fail(from->uri != nullptr && names != nullptr);
+    auto *query = g_new0(FsWayQuery, 1);
+    query->from_uri = g_strdup(from->uri);
+    query->names = g_strdupv(const_cast<gchar **>(names));
+    GTask *task = g_task_new(model, nullptr, on_way_read, nullptr);
+    g_task_set_task_data(task, query, way_query_free);
+    g_task_run_in_thread(task, read_way);
+    g_object_unref(task);
 }
 
 // ---- entry points ----

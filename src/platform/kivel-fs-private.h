@@ -136,6 +136,9 @@ void fs_reload_folder(KivelFileSystemModel *model, FsNode *node);
 void fs_folder_free(FsFolder *folder);
 // Reads one child of a loaded folder and adds, updates or removes its row.
 void fs_refresh_child(KivelFileSystemModel *model, FsNode *folder, const gchar *name);
+// Reads the folders `names` (on-disk names, NULL-terminated) below `from` at
+// once and gives each a row, so that a deep location needs no load per level.
+void fs_load_way(KivelFileSystemModel *model, FsNode *from, const gchar *const *names);
 
 // ---- finding rows (kivel-file-system-model.cpp) ----
 

@@ -5,8 +5,10 @@
 #include "app/ulvo-fm-browser.h"
 #include "model/app-record.h"
 #include "platform/kivel-window.h"
+#include "platform/ulvo.h"
 #include "support/ui-test.h"
 
+#include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -65,6 +67,50 @@ inline std::string visible_menu_entries(UlvoFmBrowser *browser)
         out += gtk_widget_get_visible(b) ? "1" : "0";
     gtk_widget_hide(GTK_WIDGET(browser->main_menu));
     return out;
+}
+
+// Calls the running browser from a connection of its own, as another
+// program does; the reply arrives through the main loop.
+inline bool call_browser(const char *method, GVariant *args)
+{
+    GDBusConnection *c = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    bool done = false, ok = false;
+    struct Reply {
+        bool *done, *ok;
+    } reply{&done, &ok};
+    g_dbus_connection_call(
+        c, "com.kavra.ulvo_filemanager", "/com/kavra/ulvo_filemanager",
+        "com.kavra.ulvo_filemanager", method, args, nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr,
+        [](GObject *source, GAsyncResult *res, gpointer data) {
+            auto *r = static_cast<Reply *>(data);
+            GVariant *v = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), res, nullptr);
+            *r->ok = v != nullptr;
+            if (v)
+                g_variant_unref(v);
+            *r->done = true;
+        },
+        &reply);
+    ulvo_test::pump_until([&] { return done; });
+    g_object_unref(c);
+    return ok;
+}
+
+inline bool open_folder(const std::string &uri)
+{
+    return call_browser("open_folder", g_variant_new("(s)", uri.c_str()));
+}
+
+// Stands in for the state a previous run saved: written before the browser
+// takes the application's name.
+inline void save_state(const std::string &text)
+{
+    ulvo_context_t *ctx = ulvo_initialize("ulvo_filemanager", "0.4.6", TRUE, nullptr);
+    ASSERT_NE(ctx, nullptr);
+    ulvo_state_t state;
+    state.state_size = text.size();
+    state.state_data = const_cast<char *>(text.data());
+    EXPECT_EQ(ulvo_state_write(ctx, &state), ULVO_OK);
+    ulvo_deinitialize(ctx);
 }
 
 } // namespace browser_test

@@ -3,35 +3,7 @@
 #include "platform/kivel-program.h"
 #include "platform/kivel-window.h"
 
-#include <gio/gio.h>
-
 using namespace browser_test;
-
-// Calls the running browser from a connection of its own, as another
-// program does; the reply arrives through the main loop.
-static bool call_browser(const char *method, GVariant *args)
-{
-    GDBusConnection *c = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    bool done = false, ok = false;
-    struct Reply {
-        bool *done, *ok;
-    } reply{&done, &ok};
-    g_dbus_connection_call(
-        c, "com.kavra.ulvo_filemanager", "/com/kavra/ulvo_filemanager",
-        "com.kavra.ulvo_filemanager", method, args, nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr,
-        [](GObject *source, GAsyncResult *res, gpointer data) {
-            auto *r = static_cast<Reply *>(data);
-            GVariant *v = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), res, nullptr);
-            *r->ok = v != nullptr;
-            if (v)
-                g_variant_unref(v);
-            *r->done = true;
-        },
-        &reply);
-    ulvo_test::pump_until([&] { return done; });
-    g_object_unref(c);
-    return ok;
-}
 
 TEST(Rpc, OpenFolderMovesTheViewOrKeepsAMissingFolderPending)
 {

@@ -1,4 +1,5 @@
-// The built program as a person's session runs it: started, watched, ended.
+// The built program as a person's session runs it: started, watched, ended,
+// reached over the session bus, and the state it saves.
 #pragma once
 
 #include <glib.h>
@@ -37,5 +38,18 @@ class Program
 
 // The saved window state as the platform state service holds it.
 std::string read_saved_state();
+
+// Waits until nobody owns the program's bus name any more.
+bool await_bus_name_released(int timeout_ms);
+
+// Calls a method of the running program; TRUE on a reply.
+bool call_program(const char *method);
+
+// The saved state as the platform state service keeps it, in its file: the
+// running program owns the service's name. "" when there is none.
+std::string saved_state_file();
+std::string read_saved_state_file();
+// As the program's last run would have left it.
+void write_saved_state(const std::string &text);
 
 } // namespace ulvo_e2e

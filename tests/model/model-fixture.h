@@ -67,14 +67,18 @@ class AppModelTest : public testing::Test
     KivelFileSystemModel *fs_model() const { return KIVEL_FILE_SYSTEM_MODEL(model); }
     KivelFileSelection *fs() const { return KIVEL_FILE_SELECTION(selection); }
 
-    // Waits until the model has a row for the local `path`.
+    // Waits until the model has a row for the local `path` and has listed
+    // its folder whole: a row on the way can come ahead of its siblings.
     bool await_row(const std::string &path, GtkTreeIter *iter = nullptr)
     {
-        GtkTreeIter row;
+        GtkTreeIter row, parent;
         GtkTreeIter *out = iter ? iter : &row;
         std::string uri = uri_of(path);
-        return ulvo_test::pump_until(
-            [&] { return kivel_file_system_model_load_path(fs_model(), uri.c_str(), out); });
+        return ulvo_test::pump_until([&] {
+            return kivel_file_system_model_load_path(fs_model(), uri.c_str(), out) &&
+                   (!gtk_tree_model_iter_parent(model, &parent, out) ||
+                    kivel_file_system_model_children_loaded(fs_model(), &parent));
+        });
     }
 
     // Makes the local folder `path` the current one, its items loaded.

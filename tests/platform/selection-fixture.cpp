@@ -81,9 +81,12 @@ std::string SelectionTest::folder(const std::string &name)
 void SelectionTest::enter(const std::string &path)
 {
     std::string uri = uri_of(path);
-    GtkTreeIter iter;
+    GtkTreeIter iter, parent;
+    // Its folder listed whole too: a row on the way comes ahead of its siblings.
     ASSERT_TRUE(pump_until([&] {
-        return kivel_file_system_model_load_path(model(), uri.c_str(), &iter) != FALSE;
+        return kivel_file_system_model_load_path(model(), uri.c_str(), &iter) &&
+               (!gtk_tree_model_iter_parent(model_, &parent, &iter) ||
+                kivel_file_system_model_children_loaded(model(), &parent));
     })) << "the model never had "
         << uri;
     GError *error = nullptr;
