@@ -300,13 +300,52 @@ void carry_in_folder(const std::string &folder, const Job &job)
         g_warning("cannot remove thumbnail %s: %s", from.c_str(), g_strerror(errno));
 }
 
+std::string uri_of(GFile *file)
+{
+    GCharPtr uri(g_file_get_uri(file));
+    return uri.get();
+}
+
+// Carries the thumbnails of everything below the folder `target` over from
+// the same names below `source`.
+void carry_tree(GFile *source, GFile *target, Work work, const std::vector<std::string> &folders)
+{
+    GObjPtr<GFileEnumerator> children(g_file_enumerate_children(
+        target, G_FILE_ATTRIBUTE_STANDARD_NAME "," G_FILE_ATTRIBUTE_STANDARD_TYPE,
+        G_FILE_QUERY_INFO_NOFOLLOW_SYMLINKS, nullptr, nullptr));
+    if (!children)
+        return;
+    while (GFileInfo *next = g_file_enumerator_next_file(children.get(), nullptr, nullptr)) {
+        GObjPtr<GFileInfo> info(next);
+        const char *name = g_file_info_get_name(info.get());
+        GObjPtr<GFile> from(g_file_get_child(source, name));
+        GObjPtr<GFile> to(g_file_get_child(target, name));
+        if (g_file_info_get_file_type(info.get()) == G_FILE_TYPE_DIRECTORY) {
+            carry_tree(from.get(), to.get(), work, folders);
+            continue;
+        }
+        Job child{work, uri_of(from.get()), uri_of(to.get())};
+        for (const std::string &folder : folders)
+            carry_in_folder(folder, child);
+    }
+}
+
 void do_in_cache(const Job &job)
 {
-    for (const std::string &folder : cache_folders()) {
+    std::vector<std::string> folders = cache_folders();
+    for (const std::string &folder : folders) {
         if (job.work == Work::Remove)
             remove_in_folder(folder, job.source);
         else
             carry_in_folder(folder, job);
+    }
+    if (job.work == Work::Remove)
+        return;
+    GObjPtr<GFile> target(g_file_new_for_uri(job.target.c_str()));
+    if (g_file_query_file_type(target.get(), G_FILE_QUERY_INFO_NOFOLLOW_SYMLINKS, nullptr) ==
+        G_FILE_TYPE_DIRECTORY) {
+        GObjPtr<GFile> source(g_file_new_for_uri(job.source.c_str()));
+        carry_tree(source.get(), target.get(), job.work, folders);
     }
 }
 
@@ -394,8 +433,7 @@ void submit(Work work, const gchar *source, const gchar *target)
     if (work != Work::Remove)
         job->target = canonical_uri(target);
     if (job->source.empty() || (work != Work::Remove && job->target.empty())) {
-        g_debug("thumbnails not kept for %s -> %s: not a URI", source ? source : "(null)",
-                target ? target : "(null)");
+        g_debug("thumbnails not kept for %s: not a URI", source);
         return;
     }
     // Carrying a thumbnail onto itself would only lose it.
@@ -408,15 +446,18 @@ void submit(Work work, const gchar *source, const gchar *target)
 
 void kivel_thumbnail_factory_copy(const gchar *source_uri, const gchar *target_uri)
 {
+    g_return_if_fail(source_uri != nullptr && target_uri != nullptr);
     submit(Work::Copy, source_uri, target_uri);
 }
 
 void kivel_thumbnail_factory_move(const gchar *source_uri, const gchar *target_uri)
 {
+    g_return_if_fail(source_uri != nullptr && target_uri != nullptr);
     submit(Work::Move, source_uri, target_uri);
 }
 
 void kivel_thumbnail_factory_remove(const gchar *uri)
 {
+    g_return_if_fail(uri != nullptr);
     submit(Work::Remove, uri, nullptr);
 }

@@ -139,6 +139,33 @@ TEST(Thumbnails, CopyThenMoveCarryEverySizeWithTheNewUriAndMode)
     EXPECT_TRUE(all_exist(a));
 }
 
+TEST(Thumbnails, TheFilesOfAMovedOrCopiedFolderKeepTheirThumbnails)
+{
+    make_cache_folders();
+    std::string docs = ulvo_test::test_home() + "/MyDocs/";
+    std::string p1 = real_file("album/p1.jpg"), p2 = real_file("album/trip/p 2.jpg");
+    write_thumb("normal", p1);
+    write_thumb("large", p2);
+    ASSERT_EQ(g_rename((docs + "album").c_str(), (docs + "moved album").c_str()), 0);
+    std::string moved = ulvo_test::file_uri(docs + "moved album");
+    std::string moved_p1 = moved + "/p1.jpg", moved_p2 = moved + "/trip/p%202.jpg";
+
+    kivel_thumbnail_factory_move(ulvo_test::file_uri(docs + "album").c_str(), moved.c_str());
+    ASSERT_TRUE(pump_until([&] {
+        return path_exists(thumb_path("normal", moved_p1)) &&
+               path_exists(thumb_path("large", moved_p2)) &&
+               !path_exists(thumb_path("normal", p1)) && !path_exists(thumb_path("large", p2));
+    }));
+    EXPECT_EQ(thumb_key(thumb_path("large", moved_p2), "Thumb::URI"), moved_p2);
+
+    ASSERT_EQ(system(("cp -r '" + docs + "moved album' '" + docs + "copy'").c_str()), 0);
+    std::string copy_p2 = ulvo_test::file_uri(docs + "copy/trip/p 2.jpg");
+    kivel_thumbnail_factory_copy(moved.c_str(), ulvo_test::file_uri(docs + "copy").c_str());
+    ASSERT_TRUE(pump_until([&] { return path_exists(thumb_path("large", copy_p2)); }));
+    EXPECT_EQ(thumb_key(thumb_path("large", copy_p2), "Thumb::URI"), copy_p2);
+    EXPECT_TRUE(path_exists(thumb_path("large", moved_p2)));
+}
+
 TEST(Thumbnails, OnlyTheFilesOwnThumbnailsAreTouched)
 {
     make_cache_folders();
