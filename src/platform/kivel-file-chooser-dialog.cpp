@@ -137,12 +137,12 @@ static void set_entry_quietly(KivelFileChooserDialog *self, const gchar *name)
     self->quiet_edits--;
 }
 
-// (transfer full) (nullable) The child `name` (UTF-8) of the current folder.
-static GFile *child_of_folder(KivelFileChooserDialog *self, const gchar *name)
+// (transfer full) (nullable) The child `name` (UTF-8) of the folder `folder_uri`.
+static GFile *child_of_folder(const gchar *folder_uri, const gchar *name)
 {
-    if (!self->folder_uri || !name || !*name || strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
+    if (!folder_uri || !name || !*name || strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
         return nullptr;
-    ulvo::GObjPtr<GFile> folder(g_file_new_for_uri(self->folder_uri));
+    ulvo::GObjPtr<GFile> folder(g_file_new_for_uri(folder_uri));
     // Local names are file-system bytes; other schemes take UTF-8.
     ulvo::GCharPtr on_disk(g_file_is_native(folder.get())
                                ? g_filename_from_utf8(name, -1, nullptr, nullptr, nullptr)
@@ -157,7 +157,7 @@ static void make_proposal_free(KivelFileChooserDialog *self)
         self->action != GTK_FILE_CHOOSER_ACTION_CREATE_FOLDER)
         return;
     ulvo::GObjPtr<GFile> child(
-        child_of_folder(self, gtk_entry_get_text(GTK_ENTRY(self->name_entry))));
+        child_of_folder(self->folder_uri, gtk_entry_get_text(GTK_ENTRY(self->name_entry))));
     if (!child)
         return;
     ulvo::GCharPtr uri(g_file_get_uri(child.get()));
@@ -859,7 +859,11 @@ static GSList *iface_get_files(GtkFileChooser *chooser)
 {
     auto *self = self_of(chooser);
     if (self->action != GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER) {
-        GFile *child = child_of_folder(self, gtk_entry_get_text(GTK_ENTRY(self->name_entry)));
+        // A name asked for without a folder lands in the home folder.
+        ulvo::GCharPtr home(
+            self->folder_uri ? nullptr : g_filename_to_uri(g_get_home_dir(), nullptr, nullptr));
+        GFile *child = child_of_folder(self->folder_uri ? self->folder_uri : home.get(),
+                                       gtk_entry_get_text(GTK_ENTRY(self->name_entry)));
         return child ? g_slist_prepend(nullptr, child) : nullptr;
     }
     if (self->select_multiple && self->filter) {

@@ -223,6 +223,13 @@ TEST_F(Chooser, ATypedNameComesBackEscapedInsideTheFolder)
     EXPECT_EQ(uri(), expected);
     EXPECT_EQ(take(gtk_file_chooser_get_filename(chooser())), folder + "/Día #2 100% ö");
     EXPECT_EQ(take(gtk_file_chooser_get_current_folder_uri(chooser())), uri_of(folder));
+
+    // Without a model or a folder, a name still comes back as a place.
+    gtk_widget_destroy(dialog_);
+    dialog_ = kivel_file_chooser_dialog_new_with_properties(
+        nullptr, "action", GTK_FILE_CHOOSER_ACTION_CREATE_FOLDER, "autonaming", FALSE, nullptr);
+    gtk_file_chooser_set_current_name(chooser(), "short #2.txt");
+    EXPECT_EQ(uri(), uri_of(test_home() + "/short #2.txt"));
 }
 
 TEST_F(Chooser, NamesWithoutContentOrWithSlashesAreRefused)
