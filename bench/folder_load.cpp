@@ -4,8 +4,8 @@
 //   bench/folder_load 100000
 #include "app/startup.h"
 #include "model/app-record.h"
-#include "platform/kivel-file-selection.h"
-#include "platform/kivel-program.h"
+#include "platform/selection/kivel-file-selection.h"
+#include "platform/toolkit/kivel-program.h"
 
 #include <fcntl.h>
 #include <glib/gstdio.h>

@@ -1,7 +1,7 @@
 // Start-up: libraries in a fixed order, the application record, the window,
 // and the main loop until the window is destroyed.
 #include "app/startup.h"
-#include "platform/kivel-program.h"
+#include "platform/toolkit/kivel-program.h"
 
 #include <dbus/dbus-glib.h>
 #include <libintl.h>

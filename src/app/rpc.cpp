@@ -2,8 +2,8 @@
 
 #include "model/app-record.h"
 #include "model/path-label.h"
-#include "platform/kivel-program.h"
-#include "platform/kivel-window.h"
+#include "platform/toolkit/kivel-program.h"
+#include "platform/toolkit/kivel-window.h"
 #include "vfs/vfs-uri.h"
 
 #include <dbus/dbus.h>

@@ -1,7 +1,7 @@
 // The D-Bus methods "open_folder" and "top_application".
 #pragma once
 
-#include "platform/ulvo.h"
+#include "platform/libulvo/ulvo.h"
 
 G_BEGIN_DECLS
 

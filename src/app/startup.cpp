@@ -2,8 +2,8 @@
 
 #include "app/ulvo-fm-app.h"
 #include "app/ulvo-fm-browser.h"
-#include "platform/kivel-locale.h"
-#include "platform/ulvo.h"
+#include "platform/toolkit/kivel-locale.h"
+#include "platform/libulvo/ulvo.h"
 
 #include <glib-unix.h>
 #include <libintl.h>

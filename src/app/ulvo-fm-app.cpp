@@ -7,7 +7,7 @@
 #include "naming/rename.h"
 #include "ops/delete.h"
 #include "ops/move-copy.h"
-#include "platform/kivel-program.h"
+#include "platform/toolkit/kivel-program.h"
 #include "settings/sort-dialog.h"
 #include "ui/details.h"
 #include "ui/open.h"

@@ -3,9 +3,9 @@
 #pragma once
 
 #include "model/selection-info.h"
-#include "platform/kivel-app-menu.h"
-#include "platform/kivel-file-selection.h"
-#include "platform/kivel-window.h"
+#include "platform/toolkit/kivel-app-menu.h"
+#include "platform/selection/kivel-file-selection.h"
+#include "platform/toolkit/kivel-window.h"
 
 #include <gtk/gtk.h>
 

@@ -4,8 +4,8 @@
 #include "app/ulvo-fm-browser.h"
 #include "model/fm-assert.h"
 #include "model/location.h"
-#include "platform/kivel-gtk-menu.h"
-#include "platform/kivel-program.h"
+#include "platform/toolkit/kivel-gtk-menu.h"
+#include "platform/toolkit/kivel-program.h"
 #include "ui/memory-card.h"
 #include "vfs/glib-ptr.h"
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "model/app-record.h"
-#include "platform/kivel-app-menu.h"
+#include "platform/toolkit/kivel-app-menu.h"
 
 #include <gtk/gtk.h>
 

@@ -4,9 +4,9 @@
 #pragma once
 
 #include "model/selection-info.h"
-#include "platform/kivel-file-selection.h"
-#include "platform/kivel-file-system-model.h"
-#include "platform/ulvo.h"
+#include "platform/selection/kivel-file-selection.h"
+#include "platform/fsmodel/kivel-file-system-model.h"
+#include "platform/libulvo/ulvo.h"
 
 #include <gtk/gtk.h>
 

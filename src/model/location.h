@@ -3,7 +3,7 @@
 #pragma once
 
 #include "model/app-record.h"
-#include "platform/kivel-file-selection.h"
+#include "platform/selection/kivel-file-selection.h"
 
 #include <gio/gio.h>
 

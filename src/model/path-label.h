@@ -2,7 +2,7 @@
 // navigation to folders the model has not loaded yet.
 #pragma once
 
-#include "platform/kivel-file-selection.h"
+#include "platform/selection/kivel-file-selection.h"
 
 #include <gtk/gtk.h>
 

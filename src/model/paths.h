@@ -1,7 +1,7 @@
 // Conversions between paths and text URIs, parents, display and short names.
 #pragma once
 
-#include "platform/kivel-file-system-model.h"
+#include "platform/fsmodel/kivel-file-system-model.h"
 
 #include <gio/gio.h>
 

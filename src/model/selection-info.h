@@ -1,7 +1,7 @@
 // The selection record every command reads, and the process-wide count.
 #pragma once
 
-#include "platform/kivel-file-selection.h"
+#include "platform/selection/kivel-file-selection.h"
 
 #include <glib.h>
 

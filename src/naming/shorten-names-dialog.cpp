@@ -2,7 +2,7 @@
 
 #include "model/fm-assert.h"
 #include "naming/unique-names.h"
-#include "platform/kivel-pannable.h"
+#include "platform/toolkit/kivel-pannable.h"
 #include "vfs/glib-ptr.h"
 #include "vfs/vfs-uri.h"
 

@@ -2,7 +2,7 @@
 // and the test for a folder directly under the home directory.
 #pragma once
 
-#include "platform/kivel-file-system-model.h"
+#include "platform/fsmodel/kivel-file-system-model.h"
 
 #include <gio/gio.h>
 

@@ -1,8 +1,8 @@
 #include "ui/notices.h"
 
 #include "model/fm-assert.h"
-#include "platform/kivel-banner.h"
-#include "platform/kivel-note.h"
+#include "platform/toolkit/kivel-banner.h"
+#include "platform/toolkit/kivel-note.h"
 #include "vfs/glib-ptr.h"
 
 #include <libintl.h>

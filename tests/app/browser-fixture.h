@@ -4,8 +4,8 @@
 #include "app/startup.h"
 #include "app/ulvo-fm-browser.h"
 #include "model/app-record.h"
-#include "platform/kivel-window.h"
-#include "platform/ulvo.h"
+#include "platform/toolkit/kivel-window.h"
+#include "platform/libulvo/ulvo.h"
 #include "support/ui-test.h"
 
 #include <gio/gio.h>

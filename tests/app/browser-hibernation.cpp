@@ -1,8 +1,8 @@
 // When the platform may stop the program in the background.
 #include "app/ulvo-fm-app.h"
 #include "browser-fixture.h"
-#include "platform/kivel-program.h"
-#include "platform/kivel-window.h"
+#include "platform/toolkit/kivel-program.h"
+#include "platform/toolkit/kivel-window.h"
 
 using namespace browser_test;
 

@@ -1,7 +1,7 @@
 // Other programs show a folder or raise the window over the session bus.
 #include "browser-fixture.h"
-#include "platform/kivel-program.h"
-#include "platform/kivel-window.h"
+#include "platform/toolkit/kivel-program.h"
+#include "platform/toolkit/kivel-window.h"
 
 using namespace browser_test;
 

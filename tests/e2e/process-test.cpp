@@ -1,9 +1,9 @@
 // The program as one process among others: the words it shows whatever the
 // language settings, SIGINT whatever is open, and one instance at a time.
 #include "program-support.h"
-#include "platform/kivel-file-selection.h"
-#include "platform/kivel-file-system-model.h"
-#include "platform/kivel-locale.h"
+#include "platform/selection/kivel-file-selection.h"
+#include "platform/fsmodel/kivel-file-system-model.h"
+#include "platform/toolkit/kivel-locale.h"
 #include "support/ui-test.h"
 
 // Before Xlib, whose macros (None, Bool) would break it.

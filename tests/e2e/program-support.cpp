@@ -1,6 +1,6 @@
 #include "program-support.h"
 
-#include "platform/ulvo.h"
+#include "platform/libulvo/ulvo.h"
 #include "support/ui-test.h"
 
 #include <gio/gio.h>

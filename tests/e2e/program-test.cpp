@@ -1,6 +1,6 @@
 // The program itself: started as a person's session starts it, ended by SIGINT.
 #include "program-support.h"
-#include "platform/ulvo.h"
+#include "platform/libulvo/ulvo.h"
 #include "support/ui-test.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "model/app-record.h"
-#include "platform/kivel-locale.h"
+#include "platform/toolkit/kivel-locale.h"
 #include "support/ui-test.h"
 
 #include <gtest/gtest.h>

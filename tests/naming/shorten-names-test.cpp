@@ -1,7 +1,7 @@
 // The shorten-names dialog on real widgets: what each row shows, the check
 // box, and renaming rows through the name prompt.
 #include "naming/shorten-names-dialog.h"
-#include "platform/kivel-locale.h"
+#include "platform/toolkit/kivel-locale.h"
 #include "support/ui-test.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Extensions, automatic numbers and free numbered names on real folders.
 #include "naming/unique-names.h"
-#include "platform/kivel-locale.h"
+#include "platform/toolkit/kivel-locale.h"
 #include "support/ui-test.h"
 
 #include <gtest/gtest.h>

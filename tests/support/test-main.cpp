@@ -4,7 +4,7 @@
 #include "support/ui-test.h"
 
 #include "app/startup.h"
-#include "platform/kivel-program.h"
+#include "platform/toolkit/kivel-program.h"
 
 #include <gtest/gtest.h>
 #include <glib/gstdio.h>

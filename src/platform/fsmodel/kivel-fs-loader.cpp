@@ -1,0 +1,661 @@
+// Loading a folder's children and following it afterwards. A load reads the
+// folder in batches on GIO's worker threads and inserts the rows from an idle
+// callback in slices of a few milliseconds, so that the window stays
+// responsive while a folder of any size fills. A monitor keeps a loaded
+// folder in step with the disk.
+#include "platform/fsmodel/kivel-fs-private.h"
+
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+static const char *const FS_ATTRIBUTES =
+    "standard::name,standard::display-name,standard::type,standard::size,"
+    "standard::is-hidden,standard::fast-content-type,time::modified,"
+    "access::can-write,unix::mode";
+// Entries read per trip to the worker thread.
+static const int FS_BATCH = 500;
+// Longest time one idle callback spends inserting rows.
+static const gint64 FS_SLICE_US = 15000;
+// Below the default, so that input and redraws go first.
+static const int FS_PRIORITY = G_PRIORITY_DEFAULT_IDLE;
+
+struct FsLoadJob {
+    int refs;
+    KivelFileSystemModel *model; // referenced while the job lives
+    FsNode *node;                // NULL once the folder's row went away
+    GFile *dir;
+    GCancellable *cancellable;
+    GFileEnumerator *enumerator;
+    GQueue infos;  // GFileInfo* read, not inserted yet
+    gsize started; // the change clock when reading began
+    bool reload;
+    bool reading; // an enumerator call is outstanding
+    bool at_end;
+    bool draining; // an idle callback is scheduled
+};
+
+static FsLoadJob *job_ref(FsLoadJob *job)
+{
+    job->refs++;
+    return job;
+}
+
+static void job_unref(gpointer data)
+{
+    auto *job = static_cast<FsLoadJob *>(data);
+    if (--job->refs > 0)
+        return;
+    g_queue_clear_full(&job->infos, g_object_unref);
+    g_clear_object(&job->enumerator);
+    g_object_unref(job->cancellable);
+    g_object_unref(job->dir);
+    g_object_unref(job->model);
+    g_free(job);
+}
+
+// Stops a job whose folder no longer wants it; callbacks still outstanding
+// see `node` cleared and release their references.
+static void job_cancel(FsLoadJob *job)
+{
+    job->node = nullptr;
+    g_cancellable_cancel(job->cancellable);
+    g_queue_clear_full(&job->infos, g_object_unref);
+    job_unref(job);
+}
+
+// ---- the change clock ----
+
+// Counts the changes of all folders; read and set with the GDK lock held.
+static gsize change_clock;
+
+static void note_change(FsFolder *folder, const gchar *name)
+{
+    g_hash_table_replace(folder->last_event, g_strdup(name), GSIZE_TO_POINTER(++change_clock));
+}
+
+// TRUE when `name` changed after the clock showed `since`.
+static bool changed_since(FsFolder *folder, const gchar *name, gsize since)
+{
+    return name && g_hash_table_size(folder->last_event) &&
+           GPOINTER_TO_SIZE(g_hash_table_lookup(folder->last_event, name)) > since;
+}
+
+// Changes matter only to reads that started before them.
+static void forget_changes_when_idle(FsFolder *folder)
+{
+    if (!folder->job && !folder->pending)
+        g_hash_table_remove_all(folder->last_event);
+}
+
+// ---- rows from file information ----
+
+static bool should_list(FsNode *parent, const gchar *name, GFileInfo *info)
+{
+    if (fs_special_folder_type(parent, name))
+        return g_file_info_get_file_type(info) == G_FILE_TYPE_DIRECTORY;
+    if (name[0] == '.')
+        return false;
+    return !g_file_info_get_attribute_boolean(info, G_FILE_ATTRIBUTE_STANDARD_IS_HIDDEN);
+}
+
+static bool info_says_readonly(GFileInfo *info)
+{
+    if (g_file_info_has_attribute(info, G_FILE_ATTRIBUTE_UNIX_MODE))
+        return !(g_file_info_get_attribute_uint32(info, G_FILE_ATTRIBUTE_UNIX_MODE) & S_IWUSR);
+    if (g_file_info_has_attribute(info, G_FILE_ATTRIBUTE_ACCESS_CAN_WRITE))
+        return !g_file_info_get_attribute_boolean(info, G_FILE_ATTRIBUTE_ACCESS_CAN_WRITE);
+    return false;
+}
+
+// Sets the columns of `node` from `info`; TRUE when any of them changed.
+static bool fill_from_info(FsNode *node, FsNode *parent, GFileInfo *info)
+{
+    const gchar *name = node->name;
+    bool folder = g_file_info_get_file_type(info) == G_FILE_TYPE_DIRECTORY;
+    int special = fs_special_folder_type(parent, name);
+    const gchar *type =
+        g_file_info_get_attribute_string(info, G_FILE_ATTRIBUTE_STANDARD_FAST_CONTENT_TYPE);
+    const gchar *mime = type ? g_intern_string(type) : nullptr;
+    if (!mime && folder)
+        mime = g_intern_static_string("inode/directory");
+    gint64 size = gint64(g_file_info_get_attribute_uint64(info, G_FILE_ATTRIBUTE_STANDARD_SIZE));
+    gint64 mtime = gint64(g_file_info_get_attribute_uint64(info, G_FILE_ATTRIBUTE_TIME_MODIFIED));
+    bool readonly = info_says_readonly(info);
+    guint8 item_type =
+        special ? special
+                : (folder ? KIVEL_FILE_SYSTEM_MODEL_FOLDER : KIVEL_FILE_SYSTEM_MODEL_FILE);
+    guint8 icon = special ? fs_special_folder_icon(special)
+                          : (folder ? FS_ICON_FOLDER : fs_icon_for_content_type(mime));
+    const gchar *shown =
+        g_file_info_get_attribute_string(info, G_FILE_ATTRIBUTE_STANDARD_DISPLAY_NAME);
+    if (shown && g_strcmp0(shown, name) == 0)
+        shown = nullptr;
+
+    bool changed = node->is_folder != folder || node->mime != mime || node->size != size ||
+                   node->mtime != mtime || node->readonly != readonly ||
+                   node->item_type != item_type || node->icon != icon ||
+                   g_strcmp0(node->display, shown) != 0 || !node->available;
+    if (!changed)
+        return false;
+    node->is_folder = folder;
+    node->mime = mime;
+    node->size = size;
+    node->mtime = mtime;
+    node->readonly = readonly;
+    node->item_type = item_type;
+    node->icon = icon;
+    node->title_id = special ? fs_special_folder_title(special) : nullptr;
+    if (g_strcmp0(node->display, shown) != 0) {
+        g_free(node->display);
+        node->display = g_strdup(shown);
+    }
+    node->available = 1;
+    return true;
+}
+
+// Adds the row of `info` under the loaded folder `parent`, or brings the row
+// of that name up to date.
+static void upsert_child(KivelFileSystemModel *model, FsNode *parent, GFileInfo *info)
+{
+    const gchar *name = g_file_info_get_name(info);
+    if (!name || !should_list(parent, name, info))
+        return;
+    FsFolder *folder = parent->folder;
+    FsNode *row = fs_node_child_by_name(parent, name);
+    if (row) {
+        bool unreadable = row->folder && row->folder->failed;
+        row->generation = folder->generation;
+        if (!fill_from_info(row, parent, info))
+            return;
+        if (!row->is_folder && row->folder)
+            fs_model_unload(model, row);
+        else if (unreadable)
+            fs_reload_folder(model, row); // it is available again: try it
+        fs_model_row_changed(model, row);
+        return;
+    }
+    gchar *uri = fs_child_uri(parent->uri, name);
+    if (!uri)
+        return;
+    row = fs_node_new(uri, g_strdup(name));
+    fill_from_info(row, parent, info);
+    row->generation = folder->generation;
+    fs_model_insert(model, parent, row, nullptr);
+}
+
+static void remove_child(KivelFileSystemModel *model, FsNode *parent, const gchar *name)
+{
+    FsNode *row = fs_node_child_by_name(parent, name);
+    if (row)
+        fs_model_remove(model, row);
+}
+
+// Rows a reload did not see are gone from the disk, unless they changed
+// since it began: their own queries decide.
+static void remove_unseen_children(KivelFileSystemModel *model, FsNode *node, gsize started)
+{
+    std::vector<std::string> stale;
+    guint generation = node->folder->generation;
+    for (GSequenceIter *it = g_sequence_get_begin_iter(node->children); !g_sequence_iter_is_end(it);
+         it = g_sequence_iter_next(it)) {
+        auto *child = static_cast<FsNode *>(g_sequence_get(it));
+        if (!child->placeholder && child->generation != generation &&
+            !changed_since(node->folder, child->name, started))
+            stale.emplace_back(child->name);
+    }
+    for (const std::string &name : stale) {
+        FsNode *child = fs_node_child_by_name(node, name.c_str());
+        if (child && child->generation != generation)
+            fs_model_remove(model, child);
+    }
+}
+
+// ---- the load job ----
+
+static void start_job(KivelFileSystemModel *model, FsNode *node, bool reload);
+static void request_more(FsLoadJob *job);
+
+// Called with the GDK lock held.
+static void finish_job(FsLoadJob *job, GError *error)
+{
+    KivelFileSystemModel *model = job->model;
+    FsNode *node = job->node;
+    FsFolder *folder = node->folder;
+    job->node = nullptr;
+    folder->job = nullptr;
+    // An open folder would keep its card from being unmounted.
+    g_clear_object(&job->enumerator);
+
+    if (error) {
+        g_log(FS_LOG_DOMAIN, G_LOG_LEVEL_WARNING, "Cannot read the folder %s: %s", node->uri,
+              error->message);
+        if (!job->reload || folder->failed) {
+            node->available = 0;
+            folder->failed = true;
+        }
+    } else {
+        folder->failed = false;
+        if (node->rank == FS_RANK_NONE)
+            node->available = 1; // readable again
+    }
+    if (folder->placeholder)
+        fs_model_remove(model, folder->placeholder);
+    // A first load sees rows that a way load put there ahead of it, unless
+    // they went away meanwhile.
+    if (!error && node->children)
+        remove_unseen_children(model, node, job->started);
+    folder->state = FS_LOADED;
+    fs_model_row_changed(model, node);
+    if (folder->reload_again) {
+        folder->reload_again = false;
+        start_job(model, node, true);
+    }
+    forget_changes_when_idle(folder);
+    job_unref(job); // the folder's reference
+    fs_model_emit_finished_loading(model, node);
+}
+
+static gboolean drain_infos(gpointer data)
+{
+    auto *job = static_cast<FsLoadJob *>(data);
+    gint64 start = g_get_monotonic_time();
+    // Views may make each row cost milliseconds: the clock is read per row.
+    while (job->node && !g_queue_is_empty(&job->infos)) {
+        auto *info = static_cast<GFileInfo *>(g_queue_pop_head(&job->infos));
+        if (!changed_since(job->node->folder, g_file_info_get_name(info), job->started))
+            upsert_child(job->model, job->node, info);
+        g_object_unref(info);
+        if (g_get_monotonic_time() - start > FS_SLICE_US)
+            break;
+    }
+    if (!job->node)
+        return G_SOURCE_REMOVE;
+    request_more(job);
+    if (!g_queue_is_empty(&job->infos))
+        return G_SOURCE_CONTINUE;
+    job->draining = false;
+    if (job->at_end)
+        finish_job(job, nullptr);
+    return G_SOURCE_REMOVE;
+}
+
+static void schedule_drain(FsLoadJob *job)
+{
+    if (job->draining)
+        return;
+    job->draining = true;
+    gdk_threads_add_idle_full(FS_PRIORITY, drain_infos, job_ref(job), job_unref);
+}
+
+static void on_next_files(GObject *source, GAsyncResult *result, gpointer data)
+{
+    auto *job = static_cast<FsLoadJob *>(data);
+    GError *error = nullptr;
+    GList *infos = g_file_enumerator_next_files_finish(G_FILE_ENUMERATOR(source), result, &error);
+    job->reading = false;
+    if (job->node) {
+        if (error) {
+            g_log(FS_LOG_DOMAIN, G_LOG_LEVEL_WARNING, "Reading the folder %s stopped: %s",
+                  job->node->uri, error->message);
+            job->at_end = true;
+        } else if (!infos) {
+            job->at_end = true;
+        }
+        for (GList *l = infos; l; l = l->next)
+            g_queue_push_tail(&job->infos, l->data);
+        g_list_free(infos);
+        infos = nullptr;
+        schedule_drain(job);
+        request_more(job);
+    }
+    g_list_free_full(infos, g_object_unref);
+    g_clear_error(&error);
+    job_unref(job);
+}
+
+static void request_more(FsLoadJob *job)
+{
+    if (job->reading || job->at_end || !job->node || !job->enumerator)
+        return;
+    if (g_queue_get_length(&job->infos) >= guint(2 * FS_BATCH))
+        return;
+    job->reading = true;
+    g_file_enumerator_next_files_async(job->enumerator, FS_BATCH, FS_PRIORITY, job->cancellable,
+                                       on_next_files, job_ref(job));
+}
+
+static void on_enumerated(GObject *source, GAsyncResult *result, gpointer data)
+{
+    auto *job = static_cast<FsLoadJob *>(data);
+    GError *error = nullptr;
+    job->enumerator = g_file_enumerate_children_finish(G_FILE(source), result, &error);
+    job->reading = false;
+    if (job->node && !job->enumerator) {
+        gdk_threads_enter();
+        finish_job(job, error);
+        gdk_threads_leave();
+    } else if (job->node) {
+        request_more(job);
+    }
+    g_clear_error(&error);
+    job_unref(job);
+}
+
+static void start_job(KivelFileSystemModel *model, FsNode *node, bool reload)
+{
+    auto *job = g_new0(FsLoadJob, 1);
+    job->refs = 1; // the folder's
+    job->model = KIVEL_FILE_SYSTEM_MODEL(g_object_ref(model));
+    job->node = node;
+    job->dir = G_FILE(g_object_ref(node->folder->dir));
+    job->cancellable = g_cancellable_new();
+    job->reload = reload;
+    job->started = change_clock;
+    g_queue_init(&job->infos);
+    node->folder->job = job;
+    if (reload)
+        node->folder->generation++;
+
+    job->reading = true;
+    g_file_enumerate_children_async(job->dir, FS_ATTRIBUTES, G_FILE_QUERY_INFO_NONE, FS_PRIORITY,
+                                    job->cancellable, on_enumerated, job_ref(job));
+}
+
+// ---- following changes ----
+
+struct FsUnmounted {
+    KivelFileSystemModel *model;
+    gchar *uri;
+    gsize asked; // the change clock when it was reported
+};
+
+static gboolean on_unmounted_idle(gpointer data)
+{
+    auto *unmounted = static_cast<FsUnmounted *>(data);
+    gdk_threads_enter();
+    FsNode *holder = fs_roots_find_holder(unmounted->model, unmounted->uri);
+    // Another folder's report has had the device root read again already.
+    bool reread = holder && holder->folder && holder->folder->born > unmounted->asked;
+    if (!reread)
+        fs_roots_volume_went_away(unmounted->model, unmounted->uri);
+    gdk_threads_leave();
+    return G_SOURCE_REMOVE;
+}
+
+static void unmounted_free(gpointer data)
+{
+    auto *unmounted = static_cast<FsUnmounted *>(data);
+    g_object_unref(unmounted->model);
+    g_free(unmounted->uri);
+    g_free(unmounted);
+}
+
+// Every watched folder of the file system reports it; the rows go once the
+// monitors are done reporting.
+static void schedule_unmounted(FsFolder *folder)
+{
+    auto *unmounted = g_new0(FsUnmounted, 1);
+    unmounted->model = KIVEL_FILE_SYSTEM_MODEL(g_object_ref(folder->model));
+    unmounted->uri = g_strdup(folder->node->uri);
+    unmounted->asked = change_clock;
+    g_idle_add_full(G_PRIORITY_DEFAULT, on_unmounted_idle, unmounted, unmounted_free);
+}
+
+static void on_folder_changed(GFileMonitor *, GFile *file, GFile *other, GFileMonitorEvent event,
+                              gpointer data)
+{
+    auto *folder = static_cast<FsFolder *>(data);
+    bool direct = g_file_has_parent(file, folder->dir);
+    bool other_direct = other && g_file_has_parent(other, folder->dir);
+    gchar *name = g_file_get_basename(file);
+    gchar *other_name = other ? g_file_get_basename(other) : nullptr;
+
+    gdk_threads_enter();
+    KivelFileSystemModel *model = folder->model;
+    FsNode *node = folder->node;
+    switch (event) {
+    case G_FILE_MONITOR_EVENT_CREATED:
+    case G_FILE_MONITOR_EVENT_CHANGED:
+    case G_FILE_MONITOR_EVENT_CHANGES_DONE_HINT:
+    case G_FILE_MONITOR_EVENT_ATTRIBUTE_CHANGED:
+    case G_FILE_MONITOR_EVENT_MOVED_IN:
+        if (direct) {
+            note_change(folder, name);
+            fs_refresh_child(model, node, name);
+        }
+        break;
+    case G_FILE_MONITOR_EVENT_DELETED:
+    case G_FILE_MONITOR_EVENT_MOVED_OUT:
+        if (direct) {
+            note_change(folder, name);
+            remove_child(model, node, name);
+        }
+        break;
+    case G_FILE_MONITOR_EVENT_RENAMED:
+        if (direct) {
+            note_change(folder, name);
+            remove_child(model, node, name);
+        }
+        if (other_direct) {
+            note_change(folder, other_name);
+            fs_refresh_child(model, node, other_name);
+        }
+        break;
+    case G_FILE_MONITOR_EVENT_UNMOUNTED:
+        schedule_unmounted(folder);
+        break;
+    default:
+        break;
+    }
+    gdk_threads_leave();
+    g_free(name);
+    g_free(other_name);
+}
+
+static void watch_folder(FsFolder *folder)
+{
+    GError *error = nullptr;
+    folder->monitor =
+        g_file_monitor_directory(folder->dir, G_FILE_MONITOR_WATCH_MOVES, nullptr, &error);
+    if (!folder->monitor) {
+        g_log(FS_LOG_DOMAIN, G_LOG_LEVEL_DEBUG, "Not following %s: %s", folder->node->uri,
+              error->message);
+        g_error_free(error);
+        return;
+    }
+    g_signal_connect(folder->monitor, "changed", G_CALLBACK(on_folder_changed), folder);
+}
+
+struct FsChildQuery {
+    KivelFileSystemModel *model;
+    gchar *folder_uri;
+    gchar *name;
+    gsize asked; // the change clock when the query was made
+};
+
+static void on_child_info(GObject *source, GAsyncResult *result, gpointer data)
+{
+    auto *query = static_cast<FsChildQuery *>(data);
+    GError *error = nullptr;
+    GFileInfo *info = g_file_query_info_finish(G_FILE(source), result, &error);
+
+    gdk_threads_enter();
+    // The folder is looked up again: its row may have gone meanwhile, and
+    // a folder asked for after the query reads the child itself.
+    FsNode *folder = fs_model_find(query->model, query->folder_uri);
+    if (folder && folder->folder && query->asked >= folder->folder->born) {
+        FsFolder *children = folder->folder;
+        children->pending--;
+        // A later change has a query of its own, or removed the row.
+        bool current = !changed_since(children, query->name, query->asked);
+        if (current && info)
+            upsert_child(query->model, folder, info);
+        else if (current && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_FOUND))
+            remove_child(query->model, folder, query->name);
+        forget_changes_when_idle(children);
+    }
+    gdk_threads_leave();
+
+    if (error && !g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_FOUND))
+        g_log(FS_LOG_DOMAIN, G_LOG_LEVEL_DEBUG, "Cannot read %s in %s: %s", query->name,
+              query->folder_uri, error->message);
+    g_clear_error(&error);
+    g_clear_object(&info);
+    g_object_unref(query->model);
+    g_free(query->folder_uri);
+    g_free(query->name);
+    g_free(query);
+}
+
+void fs_refresh_child(KivelFileSystemModel *model, FsNode *folder, const gchar *name)
+{
+    g_return_if_fail(folder->folder != nullptr && name != nullptr);
+    GFile *child = g_file_get_child(folder->folder->dir, name);
+    auto *query = g_new0(FsChildQuery, 1);
+    query->model = KIVEL_FILE_SYSTEM_MODEL(g_object_ref(model));
+    query->folder_uri = g_strdup(folder->uri);
+    query->name = g_strdup(name);
+    query->asked = change_clock;
+    folder->folder->pending++;
+    g_file_query_info_async(child, FS_ATTRIBUTES, G_FILE_QUERY_INFO_NONE, G_PRIORITY_DEFAULT,
+                            nullptr, on_child_info, query);
+    g_object_unref(child);
+}
+
+// ---- the way down to a location ----
+
+struct FsWayQuery {
+    gchar *from_uri; // the loaded folder the names start in
+    gchar **names;
+};
+
+static void way_query_free(gpointer data)
+{
+    auto *query = static_cast<FsWayQuery *>(data);
+    g_free(query->from_uri);
+    g_strfreev(query->names);
+    g_free(query);
+}
+
+// Reads the information of each folder on the way, up to the first missing one.
+static void read_way(GTask *task, gpointer, gpointer data, GCancellable *cancellable)
+{
+    auto *query = static_cast<FsWayQuery *>(data);
+    GPtrArray *infos = g_ptr_array_new_with_free_func(g_object_unref);
+    GFile *file = g_file_new_for_uri(query->from_uri);
+    for (gchar **name = query->names; *name; name++) {
+        GFile *child = g_file_get_child(file, *name);
+        g_object_unref(file);
+        file = child;
+        GFileInfo *info =
+            g_file_query_info(file, FS_ATTRIBUTES, G_FILE_QUERY_INFO_NONE, cancellable, nullptr);
+        if (!info)
+            break;
+        g_ptr_array_add(infos, info);
+        if (g_file_info_get_file_type(info) != G_FILE_TYPE_DIRECTORY)
+            break;
+    }
+    g_object_unref(file);
+    g_task_return_pointer(task, infos, reinterpret_cast<GDestroyNotify>(g_ptr_array_unref));
+}
+
+// The row of `info` under `parent`, added ahead of the folder's own load
+// when that has not reached it; NULL when it cannot have one.
+static FsNode *row_on_the_way(KivelFileSystemModel *model, FsNode *parent, GFileInfo *info)
+{
+    if (!parent->is_folder || !parent->available)
+        return nullptr;
+    fs_load_children(model, parent);
+    if (!parent->folder)
+        return nullptr;
+    const gchar *name = g_file_info_get_name(info);
+    FsNode *row = name ? fs_node_child_by_name(parent, name) : nullptr;
+    if (row || !name)
+        return row;
+    upsert_child(model, parent, info);
+    row = fs_node_child_by_name(parent, name);
+    if (row && parent->folder->state != FS_LOADED)
+        row->generation = 0; // the running load confirms it or takes it away
+    return row;
+}
+
+static void on_way_read(GObject *source, GAsyncResult *result, gpointer)
+{
+    KivelFileSystemModel *model = KIVEL_FILE_SYSTEM_MODEL(source);
+    auto *query = static_cast<FsWayQuery *>(g_task_get_task_data(G_TASK(result)));
+    auto *infos = static_cast<GPtrArray *>(g_task_propagate_pointer(G_TASK(result), nullptr));
+    gdk_threads_enter();
+    // Looked up again: the rows may have changed while the way was read.
+    FsNode *node = fs_model_find(model, query->from_uri);
+    for (guint i = 0; node && infos && i < infos->len; i++)
+        node = row_on_the_way(model, node, static_cast<GFileInfo *>(g_ptr_array_index(infos, i)));
+    gdk_threads_leave();
+    if (infos)
+        g_ptr_array_unref(infos);
+}
+
+void fs_load_way(KivelFileSystemModel *model, FsNode *from, const gchar *const *names)
+{
+    g_return_if_fail(from->uri != nullptr && names != nullptr);
+    auto *query = g_new0(FsWayQuery, 1);
+    query->from_uri = g_strdup(from->uri);
+    query->names = g_strdupv(const_cast<gchar **>(names));
+    GTask *task = g_task_new(model, nullptr, on_way_read, nullptr);
+    g_task_set_task_data(task, query, way_query_free);
+    g_task_run_in_thread(task, read_way);
+    g_object_unref(task);
+}
+
+// ---- entry points ----
+
+void fs_load_children(KivelFileSystemModel *model, FsNode *node)
+{
+    if (!node->is_folder || node->folder || !node->uri || !node->available)
+        return;
+    auto *folder = g_new0(FsFolder, 1);
+    folder->model = model;
+    folder->node = node;
+    folder->dir = g_file_new_for_uri(node->uri);
+    folder->by_name = g_hash_table_new(g_str_hash, g_str_equal);
+    folder->born = ++change_clock;
+    folder->last_event = g_hash_table_new_full(g_str_hash, g_str_equal, g_free, nullptr);
+    folder->state = FS_LOADING;
+    folder->generation = 1;
+    node->folder = folder;
+    // Watch first: what changes while the folder is read is not missed.
+    watch_folder(folder);
+
+    FsNode *placeholder = fs_node_new(nullptr, nullptr);
+    placeholder->placeholder = true;
+    placeholder->title_id = "sfil_li_folder_loading";
+    folder->placeholder = placeholder;
+    fs_model_insert(model, node, placeholder, nullptr);
+    start_job(model, node, false);
+}
+
+void fs_reload_folder(KivelFileSystemModel *model, FsNode *node)
+{
+    if (!node->folder)
+        return;
+    if (node->folder->job) {
+        node->folder->reload_again = true;
+        return;
+    }
+    start_job(model, node, true);
+}
+
+void fs_folder_free(FsFolder *folder)
+{
+    if (folder->job)
+        job_cancel(folder->job);
+    if (folder->monitor) {
+        g_signal_handlers_disconnect_by_data(folder->monitor, folder);
+        g_file_monitor_cancel(folder->monitor);
+        g_object_unref(folder->monitor);
+    }
+    g_hash_table_destroy(folder->by_name);
+    g_hash_table_destroy(folder->last_event);
+    g_object_unref(folder->dir);
+    g_free(folder);
+}

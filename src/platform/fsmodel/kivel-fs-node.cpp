@@ -1,0 +1,165 @@
+// The node tree behind the file system model and the row signals that go
+// with every change of it. Children sit in a GSequence, so that appending,
+// removing and finding a row's position stay O(log n) in folders of any size.
+#include "platform/fsmodel/kivel-fs-private.h"
+
+#include <vector>
+
+FsNode *fs_node_new(gchar *uri, gchar *name)
+{
+    FsNode *node = g_slice_new0(FsNode);
+    node->uri = uri;
+    node->name = name;
+    return node;
+}
+
+void fs_model_iter_for(KivelFileSystemModel *model, FsNode *node, GtkTreeIter *iter)
+{
+    iter->stamp = model->stamp;
+    iter->user_data = node;
+    iter->user_data2 = nullptr;
+    iter->user_data3 = nullptr;
+}
+
+FsNode *fs_model_node_for(KivelFileSystemModel *model, GtkTreeIter *iter)
+{
+    if (!iter)
+        return model->root;
+    g_return_val_if_fail(iter->stamp == model->stamp, nullptr);
+    g_return_val_if_fail(iter->user_data != nullptr, nullptr);
+    return static_cast<FsNode *>(iter->user_data);
+}
+
+GtkTreePath *fs_node_path(FsNode *node)
+{
+    std::vector<gint> indices;
+    for (FsNode *n = node; n->parent; n = n->parent)
+        indices.push_back(g_sequence_iter_get_position(n->position));
+    GtkTreePath *path = gtk_tree_path_new();
+    for (auto it = indices.rbegin(); it != indices.rend(); ++it)
+        gtk_tree_path_append_index(path, *it);
+    return path;
+}
+
+guint fs_node_n_children(FsNode *node)
+{
+    return node->children ? g_sequence_get_length(node->children) : 0;
+}
+
+FsNode *fs_node_child_by_name(FsNode *folder, const gchar *name)
+{
+    if (!folder->folder || !name)
+        return nullptr;
+    return static_cast<FsNode *>(g_hash_table_lookup(folder->folder->by_name, name));
+}
+
+const gchar *fs_node_display_name(FsNode *node)
+{
+    if (node->title_id)
+        return fs_text(node->title_id);
+    if (node->display)
+        return node->display;
+    return node->name;
+}
+
+static bool has_children(FsNode *node)
+{
+    return node->children && !g_sequence_is_empty(node->children);
+}
+
+static void emit_has_child_toggled(KivelFileSystemModel *model, FsNode *parent)
+{
+    if (parent == model->root)
+        return;
+    GtkTreeIter iter;
+    fs_model_iter_for(model, parent, &iter);
+    GtkTreePath *path = fs_node_path(parent);
+    gtk_tree_model_row_has_child_toggled(GTK_TREE_MODEL(model), path, &iter);
+    gtk_tree_path_free(path);
+}
+
+void fs_model_insert(KivelFileSystemModel *model, FsNode *parent, FsNode *node, FsNode *sibling)
+{
+    bool first = !has_children(parent);
+    if (!parent->children)
+        parent->children = g_sequence_new(nullptr);
+    node->parent = parent;
+    node->position = sibling ? g_sequence_insert_before(sibling->position, node)
+                             : g_sequence_append(parent->children, node);
+    if (parent->folder && node->name)
+        g_hash_table_replace(parent->folder->by_name, node->name, node);
+
+    GtkTreeIter iter;
+    fs_model_iter_for(model, node, &iter);
+    GtkTreePath *path = fs_node_path(node);
+    gtk_tree_model_row_inserted(GTK_TREE_MODEL(model), path, &iter);
+    gtk_tree_path_free(path);
+    if (first)
+        emit_has_child_toggled(model, parent);
+}
+
+void fs_model_remove(KivelFileSystemModel *model, FsNode *node)
+{
+    FsNode *parent = node->parent;
+    g_return_if_fail(parent != nullptr);
+    GtkTreePath *path = fs_node_path(node);
+    if (parent->folder) {
+        if (node->name && g_hash_table_lookup(parent->folder->by_name, node->name) == node)
+            g_hash_table_remove(parent->folder->by_name, node->name);
+        if (parent->folder->placeholder == node)
+            parent->folder->placeholder = nullptr;
+    }
+    g_sequence_remove(node->position);
+    node->position = nullptr;
+    node->parent = nullptr;
+
+    gtk_tree_model_row_deleted(GTK_TREE_MODEL(model), path);
+    gtk_tree_path_free(path);
+    if (!has_children(parent))
+        emit_has_child_toggled(model, parent);
+    fs_node_free(node);
+}
+
+void fs_model_row_changed(KivelFileSystemModel *model, FsNode *node)
+{
+    g_clear_pointer(&node->sort_key, g_free);
+    GtkTreeIter iter;
+    fs_model_iter_for(model, node, &iter);
+    GtkTreePath *path = fs_node_path(node);
+    gtk_tree_model_row_changed(GTK_TREE_MODEL(model), path, &iter);
+    gtk_tree_path_free(path);
+}
+
+void fs_model_unload(KivelFileSystemModel *model, FsNode *node)
+{
+    if (!node->folder)
+        return;
+    g_clear_pointer(&node->folder, fs_folder_free);
+    // From the end, so that no sibling moves while the rows go.
+    while (has_children(node)) {
+        GSequenceIter *last = g_sequence_iter_prev(g_sequence_get_end_iter(node->children));
+        fs_model_remove(model, static_cast<FsNode *>(g_sequence_get(last)));
+    }
+    fs_model_row_changed(model, node);
+}
+
+void fs_node_free(FsNode *node)
+{
+    if (!node)
+        return;
+    g_clear_pointer(&node->folder, fs_folder_free);
+    if (node->children) {
+        GSequenceIter *it = g_sequence_get_begin_iter(node->children);
+        while (!g_sequence_iter_is_end(it)) {
+            fs_node_free(static_cast<FsNode *>(g_sequence_get(it)));
+            it = g_sequence_iter_next(it);
+        }
+        g_sequence_free(node->children);
+    }
+    g_free(node->uri);
+    g_free(node->name);
+    g_free(node->display);
+    g_free(node->sort_key);
+    g_free(node->device);
+    g_slice_free(FsNode, node);
+}

@@ -1,0 +1,173 @@
+// Inside the file selection widget: the instance record shared by its source
+// files, and the content pane's calls that the widget file makes.
+#pragma once
+
+#include "platform/selection/kivel-file-selection.h"
+
+G_BEGIN_DECLS
+
+// Media servers' locations.
+#define KIVEL_UPNP_PREFIX "upnpav://"
+// The one column of the content pane's list store: the KivelContentEntry.
+#define KIVEL_CONTENT_STORE_ENTRY 0
+
+// One child row of the current folder, in the model's order. Rows that are
+// not listed (the loading placeholder, filtered items) have entries too, so
+// that a model position always finds its entry.
+typedef struct {
+    gchar *uri;
+    gchar *display_name;
+    gchar *collate_key;
+    gchar *mime_type;
+    GdkPixbuf *icon;
+    gint64 size;
+    gint64 mtime;
+    gboolean is_folder;
+    gboolean listed;
+    GSequenceIter *position; // in positions: the model's order
+    GSequenceIter *shown;    // in shown, while listed: the display order
+    GtkTreeIter row;         // in store, while listed
+    gint scratch;            // old display position while resorting
+} KivelContentEntry;
+
+// Items waiting to be selected as their rows are listed.
+typedef struct _KivelPendingSelection KivelPendingSelection;
+
+// Press tracking of one pane: long press and the tap on a selected row.
+typedef struct {
+    KivelFileSelection *fs;
+    GtkWidget *view;
+    guint timer;
+    gdouble x, y;
+    gboolean pressed;
+    gboolean long_press_fired;
+    gchar *tap_uri; // the item a tap acts on: rows may move under it
+    // A tap opens its item once the view is done with the release.
+    gchar *activate_uri;
+    guint activate_generation;
+    guint activate_source;
+} KivelPanePress;
+
+struct _KivelFileSelection {
+    GtkVBox parent;
+
+    GtkTreeModel *model;
+    GtkWidget *paned;
+    GtkWidget *navi_scroller;
+    GtkWidget *navi_view;
+    GtkTreeModel *navi_filter;
+    GtkWidget *content_scroller;
+    GtkWidget *content_view;
+    GtkTreeViewColumn *name_column;
+    GtkTreeViewColumn *date_column;
+    GtkTreeViewColumn *size_column;
+    GtkCellRenderer *icon_renderer;
+    gulong model_handlers[6];
+
+    // The current folder; NULL at the top.
+    GtkTreeRowReference *current;
+    gchar *current_uri;
+    guint lost_folder_source;
+
+    // Content pane mirror of the current folder's listed children.
+    GtkListStore *store;
+    GSequence *positions; // KivelContentEntry*, the first model children in model order
+    GSequence *shown;     // KivelContentEntry*, listed ones in display order
+    GHashTable *by_uri;   // uri -> KivelContentEntry*
+    guint fill_source;
+    GQueue *leftovers; // mirrors of folders left, freed a slice at a time
+    guint reap_source;
+    guint generation; // counts mirror rebuilds, so a fill step notices one
+    gchar *pending_cursor_uri;
+    KivelPendingSelection *pending_selection; // NULL when none waits
+    GHashTable *dimmed;                       // set of uris
+    GHashTable *large_icons;                  // GdkPixbuf* -> scaled GdkPixbuf*
+    gint selection_signal_blocked;
+    gint navi_signal_blocked;
+
+    KivelPanePress navi_press;
+    KivelPanePress content_press;
+
+    gint active_pane;
+    KivelFileSelectionSortKey sort_key;
+    GtkSortType sort_order;
+    KivelFileSelectionMode mode;
+    gboolean edit_mode;
+    gboolean show_files;
+    gboolean show_folders;
+    gboolean show_readonly;
+    gboolean show_upnp;
+    gboolean drag_enabled;
+    gboolean hide_navi;
+    gboolean column_headers;
+};
+
+struct _KivelFileSelectionClass {
+    GtkVBoxClass parent_class;
+};
+
+// Signals the content pane emits.
+void kivel_file_selection_emit_selection_changed(KivelFileSelection *fs);
+void kivel_file_selection_emit_file_activated(KivelFileSelection *fs);
+void kivel_file_selection_emit_context_menu(KivelFileSelection *fs, gint pane);
+// Makes `pane` active as the user's focus or press does: notifies and
+// reports a changed selection when it was another.
+void kivel_file_selection_set_active_pane_from_user(KivelFileSelection *fs, gint pane);
+
+// Content pane: building, the mirror's life and the model's changes.
+void kivel_file_selection_content_init(KivelFileSelection *fs);
+// The content view with its columns.
+void kivel_file_selection_content_build_view(KivelFileSelection *fs);
+GtkTreeSelection *kivel_file_selection_content_selection(KivelFileSelection *fs);
+void kivel_file_selection_content_dispose(KivelFileSelection *fs);
+// Starts mirroring the current folder's children, dropping the old mirror.
+void kivel_file_selection_content_reload(KivelFileSelection *fs);
+// TRUE when the listing rules admit the item.
+gboolean kivel_file_selection_item_is_shown(KivelFileSelection *fs, const gchar *uri,
+                                            gboolean is_folder, gboolean is_placeholder,
+                                            gboolean is_hidden, gboolean is_readonly,
+                                            gint item_type);
+void kivel_file_selection_content_row_inserted(KivelFileSelection *fs, gint index,
+                                               GtkTreeIter *iter);
+void kivel_file_selection_content_row_deleted(KivelFileSelection *fs, gint index);
+void kivel_file_selection_content_row_changed(KivelFileSelection *fs, gint index,
+                                              GtkTreeIter *iter);
+void kivel_file_selection_content_rows_reordered(KivelFileSelection *fs, gint *new_order);
+// The model row of a listed entry (its position under the current folder).
+gboolean kivel_file_selection_content_model_iter(KivelFileSelection *fs, KivelContentEntry *entry,
+                                                 GtkTreeIter *iter);
+// (transfer none) (nullable) The entry shown at `path` of the content view.
+KivelContentEntry *kivel_file_selection_content_entry_at(KivelFileSelection *fs, GtkTreePath *path);
+void kivel_file_selection_content_apply_mode(KivelFileSelection *fs);
+void kivel_file_selection_content_apply_edit_mode(KivelFileSelection *fs);
+void kivel_file_selection_content_apply_headers(KivelFileSelection *fs);
+void kivel_file_selection_content_resort(KivelFileSelection *fs);
+
+// The pending selection: a folder was entered, the listing may be complete,
+// the user changed the selection.
+void kivel_file_selection_pending_selection_folder_entered(KivelFileSelection *fs);
+void kivel_file_selection_pending_selection_check_done(KivelFileSelection *fs);
+void kivel_file_selection_pending_selection_user_changed(KivelFileSelection *fs);
+
+// Presses, long presses and taps on either pane.
+void kivel_file_selection_press_init(KivelFileSelection *fs, KivelPanePress *press,
+                                     GtkWidget *view);
+void kivel_file_selection_press_dispose(KivelPanePress *press);
+
+// Current folder helpers.
+gboolean kivel_file_selection_current_folder_model_iter(KivelFileSelection *fs, GtkTreeIter *iter);
+// Moves to `folder` (NULL: the top), loads it and reports the change.
+void kivel_file_selection_change_current_folder(KivelFileSelection *fs, GtkTreeIter *folder);
+
+// Navigation pane.
+void kivel_file_selection_navigation_build(KivelFileSelection *fs);
+// Gives the tree its filter model, or takes it away.
+void kivel_file_selection_navigation_attach(KivelFileSelection *fs);
+void kivel_file_selection_navigation_detach(KivelFileSelection *fs);
+// Shows the current folder in the tree, unfolded.
+void kivel_file_selection_navigation_sync(KivelFileSelection *fs);
+// Unfolds the model row at `folder` in the tree.
+void kivel_file_selection_navigation_unfold(KivelFileSelection *fs, GtkTreePath *folder);
+void kivel_file_selection_navigation_refilter(KivelFileSelection *fs);
+
+G_END_DECLS
