@@ -59,7 +59,8 @@ void on_menu_file_open_activate(GtkWidget *, gpointer data)
 }
 
 // Commands that may launch a transfer leave the end of the operation to it.
-static void run_transfer_command(UlvoFmApp *ofm, gint operation, void (*command)(UlvoFmApp *))
+template <typename Result>
+static void run_transfer_command(UlvoFmApp *ofm, gint operation, Result (*command)(UlvoFmApp *))
 {
     ulvo_fm_set_operation(operation);
     ofm->xfer_started = FALSE;
@@ -88,25 +89,22 @@ void on_details_activate(gpointer data)
     ulvo_fm_set_operation(OPER_NONE);
 }
 
+// A transfer started from the context menu still runs when the command
+// returns; ending the operation then would let the platform stop the program
+// in the middle of it.
 void on_popup_delete_activate(GtkWidget *, gpointer)
 {
-    ulvo_fm_set_operation(OPER_DELETE);
-    ulvo_fm_delete_selection(global_ofm);
-    ulvo_fm_set_operation(OPER_NONE);
+    run_transfer_command(global_ofm, OPER_DELETE, ulvo_fm_delete_selection);
 }
 
 void on_popup_move_activate(GtkWidget *, gpointer)
 {
-    ulvo_fm_set_operation(OPER_MOVE);
-    ulvo_fm_move_selection(global_ofm);
-    ulvo_fm_set_operation(OPER_NONE);
+    run_transfer_command(global_ofm, OPER_MOVE, ulvo_fm_move_selection);
 }
 
 void on_popup_copy_activate(GtkWidget *, gpointer)
 {
-    ulvo_fm_set_operation(OPER_COPY);
-    ulvo_fm_copy_selection(global_ofm);
-    ulvo_fm_set_operation(OPER_NONE);
+    run_transfer_command(global_ofm, OPER_COPY, ulvo_fm_copy_selection);
 }
 
 void on_menu_sort_clicked(GtkButton *, gpointer browser)

@@ -1,0 +1,162 @@
+// Transfers started as the commands start them, on the real window and file
+// selection, with notes answered the way a person answers them and texts
+// read from the log as the program shows them.
+#pragma once
+
+#include "ops/xfer-progress.h"
+#include "ops/xfer.h"
+#include "ui/notices-fixture.h"
+
+#include <glib/gstdio.h>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace xfer_app_test
+{
+
+using ulvo_test::collect_label_text;
+using ulvo_test::LogRecorder;
+using ulvo_test::path_exists;
+using ulvo_test::write_file;
+
+inline std::string read_file(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+inline std::string text(const char *catalog, const char *id)
+{
+    return xfer_text(catalog, id);
+}
+
+// Names in a folder, "." and ".." left out, sorted.
+inline std::vector<std::string> names_in(const std::string &folder)
+{
+    std::vector<std::string> names;
+    GDir *dir = g_dir_open(folder.c_str(), 0, nullptr);
+    for (const gchar *name; dir && (name = g_dir_read_name(dir));)
+        names.push_back(name);
+    if (dir)
+        g_dir_close(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A GList of new GFiles, as the commands pass them.
+inline GList *files(const std::vector<std::string> &paths)
+{
+    GList *list = nullptr;
+    for (const std::string &p : paths)
+        list = g_list_append(list, g_file_new_for_path(p.c_str()));
+    return list;
+}
+
+// Once a visible note whose text holds `fragment` shows, `act` runs on it.
+// The note stays unanswered when none shows within 10 s (the test fails on
+// what follows rather than hanging).
+struct NoteWatch {
+    std::string fragment;
+    std::function<void(GtkWidget *)> act;
+    int seen = 0;
+    GtkWidget *last = nullptr;
+};
+
+inline gboolean poll_note(gpointer data)
+{
+    auto *watch = static_cast<NoteWatch *>(data);
+    GList *toplevels = gtk_window_list_toplevels();
+    for (GList *l = toplevels; l; l = l->next) {
+        auto *widget = GTK_WIDGET(l->data);
+        if (!GTK_IS_DIALOG(widget) || !gtk_widget_get_mapped(widget) || widget == watch->last)
+            continue;
+        if (collect_label_text(widget).find(watch->fragment) == std::string::npos)
+            continue;
+        watch->last = widget;
+        watch->seen++;
+        watch->act(widget);
+        break;
+    }
+    g_list_free(toplevels);
+    return TRUE;
+}
+
+class XferAppTest : public notices_test::NoticesTest
+{
+  protected:
+    void SetUp() override
+    {
+        NoticesTest::SetUp();
+        root = ulvo_test::test_home() + "/MyDocs/xfer";
+        ulvo_test::make_dir(root + "/from");
+        ulvo_test::make_dir(root + "/to");
+    }
+
+    void TearDown() override
+    {
+        for (auto &w : watches_)
+            g_source_remove(w.first);
+        watches_.clear();
+        NoticesTest::TearDown();
+    }
+
+    std::string from(const std::string &name) const { return root + "/from/" + name; }
+    std::string to(const std::string &name) const { return root + "/to/" + name; }
+
+    // Answers every note that asks `fragment` with the button `label`.
+    NoteWatch *answer(const std::string &fragment, const std::string &label)
+    {
+        return watch(fragment, [label](GtkWidget *note) { notices_test::click(note, label); });
+    }
+
+    NoteWatch *watch(const std::string &fragment, std::function<void(GtkWidget *)> act)
+    {
+        auto watch = std::make_unique<NoteWatch>();
+        watch->fragment = fragment;
+        watch->act = std::move(act);
+        NoteWatch *raw = watch.get();
+        guint id = gdk_threads_add_timeout(10, poll_note, raw);
+        watches_.emplace_back(id, std::move(watch));
+        return raw;
+    }
+
+    // Starts the transfer as a command does and waits for its end.
+    void run(const std::vector<std::string> &sources, const std::vector<std::string> &targets,
+             XferKind kind, int excluded = 0)
+    {
+        global_ofm->cur_operation = kind == XFER_DELETE ? OPER_DELETE
+                                    : kind == XFER_MOVE ? OPER_MOVE
+                                                        : OPER_COPY;
+        global_ofm->xfer_started = FALSE;
+        GList *s = files(sources);
+        GList *t = kind == XFER_DELETE ? nullptr : files(targets);
+        xfer_uri(s, t, main_window(), kind, excluded, 0, 0);
+        g_list_free(s);
+        g_list_free(t);
+        started = global_ofm->xfer_started;
+        operation_while_running = global_ofm->cur_operation;
+        ASSERT_TRUE(ulvo_test::pump_until(
+            [] {
+                return global_ofm->xfer_callback_data_freed &&
+                       global_ofm->cur_operation == OPER_NONE;
+            },
+            60000))
+            << "the transfer never ended";
+        // The deferred notice comes 100 ms after the end.
+        ulvo_test::pump_for(250);
+    }
+
+    std::string root;
+    gboolean started = FALSE;
+    gint operation_while_running = 0;
+
+  private:
+    std::vector<std::pair<guint, std::unique_ptr<NoteWatch>>> watches_;
+};
+
+} // namespace xfer_app_test

@@ -1,0 +1,85 @@
+// A small file system of its own that fills up; the case runs in a
+// private mount namespace.
+#include "support/private-mounts.h"
+#include "xfer-fixture.h"
+
+#include <sys/mount.h>
+
+using namespace xfer_app_test;
+
+namespace
+{
+
+class XferMountsTest : public XferAppTest
+{
+  protected:
+    // False when the case ran (or was skipped) in the namespace copy.
+    bool enter()
+    {
+        if (!ulvo_test::inside_private_mounts()) {
+            ulvo_test::run_in_private_mounts();
+            return false;
+        }
+        return true;
+    }
+
+    bool mount_on(const std::string &folder, const char *options)
+    {
+        if (mount("xfer-app", folder.c_str(), "tmpfs", 0, options) != 0)
+            return false;
+        mounted_.push_back(folder);
+        return true;
+    }
+
+    void TearDown() override
+    {
+        for (auto it = mounted_.rbegin(); it != mounted_.rend(); ++it)
+            umount2(it->c_str(), MNT_DETACH);
+        XferAppTest::TearDown();
+    }
+
+    std::vector<std::string> mounted_;
+};
+
+std::string full_note()
+{
+    return "note: " + text("kivel-common-strings", "sfil_ni_not_enough_memory");
+}
+
+} // namespace
+
+TEST_F(XferMountsTest, AFullTargetEndsWithTheNoteAndLosesNothing)
+{
+    if (!enter())
+        return;
+    if (!mount_on(root + "/to", "size=8m"))
+        GTEST_SKIP() << "tmpfs cannot be mounted here";
+    const std::string ok = text("kivel-common-strings", "sfil_ni_not_enough_memory_ok");
+    answer(text("kivel-common-strings", "sfil_ni_not_enough_memory"), ok);
+
+    // Counted before the first byte: 6 MiB do not fit beside the reserve.
+    write_file(from("big.bin"), std::string(6 << 20, 'b'));
+    {
+        LogRecorder kivel("Kivel"), app("filemanager");
+        run({from("big.bin")}, {to("big.bin")}, XFER_COPY);
+        EXPECT_TRUE(kivel.contains(full_note())) << kivel.text();
+        EXPECT_FALSE(app.contains("PROGRESS ERROR")) << "nothing was tried: " << app.text();
+        EXPECT_TRUE(names_in(root + "/to").empty());
+    }
+
+    // Fits when counted, then the target fills up while the file is written:
+    // the file it was to replace stays, the source stays, no leftover.
+    write_file(from("song.bin"), std::string(3 << 20, 's'));
+    write_file(to("song.bin"), "the old song");
+    NoteWatch *fill = watch(text("kivel-fm", "docm_nc_replace_file"), [this](GtkWidget *note) {
+        write_file(to("filler"), std::string(6 << 20, 'f'));
+        notices_test::click(note, text("kivel-libs", "wdgt_bd_yes"));
+    });
+    LogRecorder kivel("Kivel");
+    run({from("song.bin")}, {to("song.bin")}, XFER_MOVE);
+    EXPECT_EQ(fill->seen, 1);
+    EXPECT_TRUE(kivel.contains(full_note())) << kivel.text();
+    EXPECT_EQ(read_file(from("song.bin")), std::string(3 << 20, 's'));
+    EXPECT_EQ(read_file(to("song.bin")), "the old song");
+    EXPECT_EQ(names_in(root + "/to"), (std::vector<std::string>{"filler", "song.bin"}));
+}
