@@ -18,7 +18,12 @@ namespace
 
 const size_t BATCH_FILES = 256;
 const guint64 BATCH_BYTES = 64 << 20;
-const size_t RANGE_CHUNK = 8 << 20;
+// In-kernel copies grow while they are quick (fewer, larger calls copy
+// faster) and shrink on slow media, so that progress and cancel stay prompt.
+const size_t RANGE_CHUNK_MIN = 4 << 20;
+const size_t RANGE_CHUNK_MAX = 256 << 20;
+const gint64 RANGE_QUICK_US = 100 * 1000;
+const gint64 RANGE_SLOW_US = 300 * 1000;
 const size_t BUFFER_SIZE = 1 << 20;
 // Room left in a 255-byte name for the dot, the mark and the random part.
 const size_t NAME_KEPT = 200;
@@ -93,10 +98,17 @@ Action node_failed(Job *job, Item &item, size_t index, int errnum, UlvoVfsXferPh
 int copy_data(Job *job, int from, int to, UlvoVfsXferPhase *phase)
 {
     bool by_range = true;
+    size_t chunk = RANGE_CHUNK_MIN;
     for (;;) {
         ssize_t n;
         if (by_range) {
-            n = copy_file_range(from, nullptr, to, nullptr, RANGE_CHUNK, 0);
+            gint64 start = g_get_monotonic_time();
+            n = copy_file_range(from, nullptr, to, nullptr, chunk, 0);
+            gint64 took = g_get_monotonic_time() - start;
+            if (took < RANGE_QUICK_US && chunk < RANGE_CHUNK_MAX)
+                chunk *= 2;
+            else if (took > RANGE_SLOW_US && chunk > RANGE_CHUNK_MIN)
+                chunk /= 2;
             if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
                           errno == EOPNOTSUPP || errno == EBADF)) {
                 by_range = false;

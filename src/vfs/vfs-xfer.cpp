@@ -31,6 +31,8 @@ struct UlvoVfsAsyncHandle {
     bool cancelled;
     Dispatch *dispatch;
     gint64 last_update_us;
+    // Where the update callback runs: the caller's thread-default context.
+    GMainContext *context;
     UlvoVfsAsyncXferProgressCallback update_callback;
     gpointer update_data;
     Job job;
@@ -48,6 +50,8 @@ static void handle_unref(UlvoVfsAsyncHandle *handle)
         return;
     g_mutex_clear(&handle->mutex);
     g_cond_clear(&handle->cond);
+    if (handle->context)
+        g_main_context_unref(handle->context);
     delete handle;
 }
 
@@ -88,8 +92,11 @@ static gint ask_main_loop(UlvoVfsAsyncHandle *handle, const UlvoVfsXferProgressI
     }
     handle->dispatch = &dispatch;
     handle->last_update_us = g_get_monotonic_time();
-    g_idle_add_full(G_PRIORITY_DEFAULT, dispatch_on_main, handle_ref(handle),
-                    reinterpret_cast<GDestroyNotify>(handle_unref));
+    GSource *source = g_idle_source_new();
+    g_source_set_callback(source, dispatch_on_main, handle_ref(handle),
+                          reinterpret_cast<GDestroyNotify>(handle_unref));
+    g_source_attach(source, handle->context);
+    g_source_unref(source);
     while (dispatch.state != DispatchState::DONE &&
            !(handle->cancelled && dispatch.state == DispatchState::PENDING))
         g_cond_wait(&handle->cond, &handle->mutex);
@@ -202,6 +209,7 @@ UlvoVfsResult ulvo_vfs_async_xfer(UlvoVfsAsyncHandle **handle_return, const GLis
     handle->last_update_us = g_get_monotonic_time() - UPDATE_INTERVAL_US;
     handle->update_callback = progress_update_callback;
     handle->update_data = update_callback_data;
+    handle->context = g_main_context_ref_thread_default();
     Job &job = handle->job;
     job.handle = handle;
     job.sync_callback = progress_sync_callback;

@@ -4,7 +4,8 @@
 //
 // Reports. Every report reaches the sync callback first, on the worker
 // thread. Then:
-// - an OK report reaches the update callback on the main loop when the last
+// - an OK report reaches the update callback on the main loop (the
+//   thread-default main context of the caller who started the transfer) when the last
 //   one it got is at least 100 ms old; the worker waits for its answer;
 // - an error (VFSERROR) or OVERWRITE report always reaches it, and the worker
 //   waits for the answer.
