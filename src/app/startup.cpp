@@ -2,8 +2,9 @@
 
 #include "app/ulvo-fm-app.h"
 #include "app/ulvo-fm-browser.h"
-#include "platform/toolkit/kivel-locale.h"
 #include "platform/libulvo/ulvo.h"
+#include "platform/services/kivel-mime.h"
+#include "platform/toolkit/kivel-locale.h"
 
 #include <glib-unix.h>
 #include <libintl.h>
@@ -13,6 +14,9 @@
 
 void ulvo_fm_init_locale_and_environment(void)
 {
+    // Programs opened from the window keep their data where the person's
+    // environment says, whatever this program sets for itself below.
+    kivel_mime_keep_launch_environment();
     setlocale(LC_ALL, "");
     kivel_locale_prefer_english();
     // gtk_init would set the locale from the environment again and undo

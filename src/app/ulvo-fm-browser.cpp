@@ -11,6 +11,7 @@
 #include "platform/toolkit/kivel-button.h"
 #include "platform/toolkit/kivel-program.h"
 #include "settings/folder-state.h"
+#include "settings/sort-dialog.h"
 #include "ui/notices.h"
 #include "vfs/glib-ptr.h"
 #include "vfs/vfs-uri.h"
@@ -88,8 +89,10 @@ static void on_folder_up_clicked(GtkButton *button, gpointer data)
 
 static void on_folder_activated(KivelFileSelection *fs, gpointer)
 {
-    if (global_ofm)
-        ulvo_fm_update_path_label(fs, global_ofm->folder_up_button, global_ofm->path_label);
+    if (!global_ofm)
+        return;
+    ulvo_fm_update_path_label(fs, global_ofm->folder_up_button, global_ofm->path_label);
+    ulvo_fm_apply_path_preferences(fs, global_ofm->keyfile);
 }
 
 static GtkWidget *build_folder_up_button(void)
