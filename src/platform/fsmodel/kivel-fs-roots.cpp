@@ -3,6 +3,7 @@
 // roots follow the mount table; a newly mounted one is announced with
 // "voldev-mounted".
 #include "platform/fsmodel/kivel-fs-private.h"
+#include "vfs/vfs-read.h"
 
 #include <errno.h>
 #include <glib/gstdio.h>
@@ -117,6 +118,35 @@ static GUnixMountEntry *mount_at(GList *mounts, const gchar *path)
             found = entry;
     }
     return found;
+}
+
+// (transfer full) (nullable) The name the owner gave the device
+// (PRETTY_HOSTNAME of the machine information file); the documents folder is
+// shown under it. NULL when none is set: the catalog's title stands in.
+static gchar *device_name(void)
+{
+    gchar *contents = nullptr;
+    gsize length = 0;
+    const gchar *file = g_getenv("ULVO_MACHINE_INFO");
+    if (!ulvo_vfs_read_regular_file(file ? file : "/etc/machine-info", 64 * 1024, &contents,
+                                    &length, nullptr))
+        return nullptr;
+    gchar *name = nullptr;
+    gchar **lines = g_strsplit(contents, "\n", -1);
+    for (gchar **line = lines; *line && !name; line++) {
+        if (!g_str_has_prefix(*line, "PRETTY_HOSTNAME="))
+            continue;
+        gchar *value = g_strstrip(g_strdup(*line + strlen("PRETTY_HOSTNAME=")));
+        gchar *unquoted = g_shell_unquote(value, nullptr);
+        g_free(value);
+        if (unquoted && *unquoted && g_utf8_validate(unquoted, -1, nullptr))
+            name = unquoted;
+        else
+            g_free(unquoted);
+    }
+    g_strfreev(lines);
+    g_free(contents);
+    return name;
 }
 
 // (transfer full) (nullable) The label of the volume mounted at `path`; when
@@ -251,7 +281,9 @@ static void sync_root(KivelFileSystemModel *model, GList *mounts, const FsRootPl
         g_free(uri);
     bool was_mounted = row->mounted;
     gchar *label = nullptr;
-    if (entry && place.rank != FS_RANK_DOCUMENTS)
+    if (place.rank == FS_RANK_DOCUMENTS)
+        label = device_name();
+    else if (entry)
         label = volume_name(model, place.path, place.presence == FS_ROW_WHEN_MOUNTED);
     if (!label && place.presence == FS_ROW_WHEN_MOUNTED)
         label = g_path_get_basename(place.path);

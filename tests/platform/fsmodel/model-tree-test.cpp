@@ -79,6 +79,40 @@ TEST_F(ModelTree, DocumentsFolderComesFirstWithItsSpecialFolders)
     EXPECT_EQ(6u, child_names(&folder).size());
 }
 
+// The documents folder carries the name its owner gave the device, when one
+// is set; a file that cannot be read as text leaves the catalog's title.
+TEST_F(ModelTree, DocumentsFolderIsShownUnderTheDeviceName)
+{
+    std::string info = ulvo_test::test_home() + "/machine-info";
+    g_setenv("ULVO_MACHINE_INFO", info.c_str(), TRUE);
+    struct Case {
+        const char *contents;
+        const char *shown;
+    } cases[] = {{"CHASSIS=handset\nPRETTY_HOSTNAME=\"Anna's tablet\"\n", "Anna's tablet"},
+                 {"PRETTY_HOSTNAME=\n", "My documents"},
+                 {"ICON_NAME=computer\n", "My documents"},
+                 {nullptr, "My documents"}};
+    for (const Case &c : cases) {
+        g_unlink(info.c_str());
+        if (c.contents)
+            write_file(info, c.contents);
+        GtkTreeModel *tree = kivel_file_system_model_new(nullptr);
+        GtkTreeIter top;
+        ASSERT_TRUE(gtk_tree_model_get_iter_first(tree, &top));
+        EXPECT_EQ(c.shown, string_column(tree, &top, KIVEL_FILE_SYSTEM_MODEL_DISPLAY_NAME))
+            << (c.contents ? c.contents : "(no file)");
+        g_object_unref(tree);
+    }
+    // Never read: a FIFO in its place does not hang the model.
+    g_unlink(info.c_str());
+    ASSERT_EQ(0, mkfifo(info.c_str(), 0600));
+    GtkTreeModel *tree = kivel_file_system_model_new(nullptr);
+    GtkTreeIter top;
+    ASSERT_TRUE(gtk_tree_model_get_iter_first(tree, &top));
+    EXPECT_EQ("My documents", string_column(tree, &top, KIVEL_FILE_SYSTEM_MODEL_DISPLAY_NAME));
+    g_object_unref(tree);
+}
+
 TEST_F(ModelTree, SpecialNamesAreSpecialOnlyInTheDocumentsFolder)
 {
     make_dir(docs_ + "/Trip/.images");
