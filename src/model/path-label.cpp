@@ -72,12 +72,20 @@ void ulvo_fm_update_path_label(KivelFileSelection *file_selection, GtkWidget *bu
     g_string_free(text, TRUE);
 }
 
+static gboolean shows_top_level(KivelFileSelection *file_selection)
+{
+    GCharPtr uri(kivel_file_selection_get_current_folder_uri(file_selection));
+    return uri && strcmp(uri.get(), KIVEL_FILE_SYSTEM_ROOT_URI) == 0;
+}
+
 gint ulvo_fm_count_current_folder_items(KivelFileSelection *file_selection)
 {
     FM_RETURN_VAL_IF_FAIL(KIVEL_IS_FILE_SELECTION(file_selection),
                           "KIVEL_IS_FILE_SELECTION (file_selection)", -1);
     GtkTreeIter folder;
-    if (!kivel_file_selection_get_current_folder_iter(file_selection, &folder)) {
+    gboolean has_row = kivel_file_selection_get_current_folder_iter(file_selection, &folder);
+    // The top level is a place too: its items are the top-level rows.
+    if (!has_row && !shows_top_level(file_selection)) {
         g_warning("Failed to obtain the current folder iter");
         return -1;
     }
@@ -87,7 +95,7 @@ gint ulvo_fm_count_current_folder_items(KivelFileSelection *file_selection)
         return 0;
     gint count = 0;
     GtkTreeIter child;
-    gboolean more = gtk_tree_model_iter_children(model, &child, &folder);
+    gboolean more = gtk_tree_model_iter_children(model, &child, has_row ? &folder : nullptr);
     while (more) {
         gboolean placeholder = FALSE;
         gtk_tree_model_get(model, &child, KIVEL_FILE_SYSTEM_MODEL_PLACEHOLDER, &placeholder, -1);

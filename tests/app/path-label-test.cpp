@@ -74,6 +74,12 @@ TEST_F(PathLabel, ItemCountLeavesPlaceholdersOut)
     go_to(docs_dir() + "/Box");
     ASSERT_TRUE(await_content_count(browser, 3));
     EXPECT_EQ(ulvo_fm_count_current_folder_items(fs), 3);
+
+    // The top level counts its devices, without a warning.
+    ulvo_test::LogRecorder log("filemanager");
+    ASSERT_TRUE(kivel_file_selection_set_current_folder_uri(fs, "files:///", nullptr));
+    EXPECT_EQ(ulvo_fm_count_current_folder_items(fs), 1);
+    EXPECT_FALSE(log.contains("Failed to obtain the current folder iter")) << log.text();
 }
 
 TEST_F(PathLabel, PendingNavigationReachesADeepFolderOnALaterTick)
