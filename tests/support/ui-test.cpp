@@ -23,6 +23,21 @@ bool pump_until(const std::function<bool()> &done, int timeout_ms)
     return answer;
 }
 
+bool pump_until_counting(const std::function<bool()> &done, const std::function<int()> &value,
+                         int *growths, int timeout_ms)
+{
+    *growths = 0;
+    int last = value();
+    return pump_until(
+        [&] {
+            int now = value();
+            *growths += now > last;
+            last = now;
+            return done();
+        },
+        timeout_ms);
+}
+
 void pump_for(int ms)
 {
     gint64 deadline = g_get_monotonic_time() + gint64(ms) * 1000;
