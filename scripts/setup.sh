@@ -4,7 +4,13 @@
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD="${ULVO_BUILD_DIR:-$ROOT/build}"
+# ULVO_SANITIZE=ON builds with the sanitizers, in a folder of its own.
+SANITIZE="${ULVO_SANITIZE:-OFF}"
+if [ "$SANITIZE" = ON ]; then
+  BUILD="${ULVO_BUILD_DIR:-$ROOT/build-asan}"
+else
+  BUILD="${ULVO_BUILD_DIR:-$ROOT/build}"
+fi
 
 PACKAGES=(
   build-essential cmake pkg-config gettext
@@ -37,7 +43,8 @@ install_missing() {
 }
 
 build() {
-  cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DULVO_SANITIZE="$SANITIZE" >/dev/null
   cmake --build "$BUILD" -j "$(nproc)"
 }
 

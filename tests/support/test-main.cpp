@@ -4,12 +4,16 @@
 #include "support/ui-test.h"
 
 #include "app/startup.h"
+#include "model/app-record.h"
 #include "platform/toolkit/kivel-program.h"
 
 #include <gtest/gtest.h>
 #include <glib/gstdio.h>
 #include <cstdlib>
 #include <signal.h>
+#include <stdexcept>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <string>
 
@@ -41,6 +45,22 @@ static std::string read_line(int fd)
     return line;
 }
 
+// Runs in the server between fork and exec. The death signal follows the
+// thread that forked: main's, which lasts as long as the process, however
+// the process ends (a crash, an abort, SIGKILL on a time-out).
+static void die_with_parent(gpointer parent)
+{
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != GPOINTER_TO_INT(parent))
+        _exit(1); // the parent is gone already
+}
+
+static void stop_server(GPid pid)
+{
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+}
+
 // Starts a helper whose first line of output names what it serves. Returns
 // its pid and that line, or 0.
 static GPid start_server(const gchar *const *argv, std::string *first_line)
@@ -49,15 +69,17 @@ static GPid start_server(const gchar *const *argv, std::string *first_line)
     gint out = -1;
     GError *error = nullptr;
     if (!g_spawn_async_with_pipes(nullptr, const_cast<gchar **>(argv), nullptr,
-                                  GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_STDERR_TO_DEV_NULL),
-                                  nullptr, nullptr, &pid, nullptr, &out, nullptr, &error)) {
+                                  GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_STDERR_TO_DEV_NULL |
+                                              G_SPAWN_DO_NOT_REAP_CHILD),
+                                  die_with_parent, GINT_TO_POINTER(getpid()), &pid, nullptr, &out,
+                                  nullptr, &error)) {
         g_printerr("cannot start %s: %s\n", argv[0], error->message);
         g_error_free(error);
         return 0;
     }
     *first_line = read_line(out);
     if (first_line->empty()) {
-        kill(pid, SIGTERM);
+        stop_server(pid);
         return 0;
     }
     return pid;
@@ -86,6 +108,78 @@ static GPid start_private_bus()
     if (pid)
         g_setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), TRUE);
     return pid;
+}
+
+// The browser's file system model, watched so that teardown can tell
+// whether it went with the window. Its folder monitors keep a leaked model
+// reachable, so a leak checker alone would not see it.
+static gpointer g_browser_model = nullptr;
+
+static void watch_browser_model()
+{
+    if (!global_ofm || !KIVEL_IS_FILE_SELECTION(global_ofm->file_selection))
+        return;
+    GtkTreeModel *model = nullptr;
+    g_object_get(global_ofm->file_selection, "model", &model, NULL);
+    if (!model)
+        return;
+    g_browser_model = model;
+    g_object_add_weak_pointer(G_OBJECT(model), &g_browser_model);
+    g_object_unref(model);
+}
+
+static bool browser_model_released()
+{
+    if (g_browser_model)
+        g_printerr("the browser's file system model was never released\n");
+    return !g_browser_model;
+}
+
+// Destroys the windows the tests left and runs what they left pending, so
+// that at exit only what is really lost is unreachable: a leak checker then
+// sees a lost row, object or model.
+static void tear_down_toolkit()
+{
+    watch_browser_model();
+    GList *tops = gtk_window_list_toplevels();
+    // Destroying one window may destroy others of the list.
+    for (GList *l = tops; l; l = l->next)
+        g_object_ref(l->data);
+    for (GList *l = tops; l; l = l->next) {
+        // Menus and tooltips go with the widgets that own them.
+        if (gtk_window_get_window_type(GTK_WINDOW(l->data)) == GTK_WINDOW_TOPLEVEL)
+            gtk_widget_destroy(GTK_WIDGET(l->data));
+    }
+    g_list_free_full(tops, g_object_unref);
+    // Not a reference: it would keep a leaked model reachable.
+    if (global_ofm)
+        global_ofm->filesystem = nullptr;
+    // Loads still running hold the model until they end.
+    pump_until([] { return g_browser_model == nullptr; }, 2000);
+    gint64 deadline = g_get_monotonic_time() + 2 * G_USEC_PER_SEC;
+    gdk_threads_leave();
+    while (g_main_context_iteration(nullptr, FALSE) && g_get_monotonic_time() < deadline) {
+    }
+    gdk_threads_enter();
+}
+
+// With ULVO_TEST_CRASH set the process prints the pids of its bus and X
+// server and then ends the way it names, for the tests of this support.
+static void crash_if_asked(GPid bus, GPid display)
+{
+    const gchar *how = g_getenv("ULVO_TEST_CRASH");
+    if (!how)
+        return;
+    printf("%d %d\n", int(bus), int(display));
+    fflush(stdout);
+    std::string way = how;
+    if (way == "abort")
+        abort();
+    if (way == "segv")
+        raise(SIGSEGV);
+    if (way == "throw")
+        throw std::runtime_error("thrown on purpose");
+    pause(); // "hang": waits for SIGKILL
 }
 
 } // namespace ulvo_test
@@ -125,12 +219,16 @@ int main(int argc, char **argv)
     else
         g_printerr("no display: widget tests will fail\n");
 
+    ulvo_test::crash_if_asked(bus, display);
     int status = RUN_ALL_TESTS();
+    ulvo_test::tear_down_toolkit();
+    if (!ulvo_test::browser_model_released())
+        status = 1;
     gdk_threads_leave();
     ulvo_test::remove_tree(h);
     if (bus)
-        kill(bus, SIGTERM);
+        ulvo_test::stop_server(bus);
     if (display)
-        kill(display, SIGTERM);
+        ulvo_test::stop_server(display);
     return status;
 }

@@ -12,9 +12,21 @@
 namespace ulvo_test
 {
 
+// A build with sanitizers runs several times slower: waits stretch by
+// ULVO_TEST_TIME_SCALE.
+static gint64 time_scale()
+{
+    static const gint64 scale = [] {
+        const gchar *text = g_getenv("ULVO_TEST_TIME_SCALE");
+        gint64 value = text ? g_ascii_strtoll(text, nullptr, 10) : 1;
+        return value > 0 ? value : 1;
+    }();
+    return scale;
+}
+
 bool pump_until(const std::function<bool()> &done, int timeout_ms)
 {
-    gint64 deadline = g_get_monotonic_time() + gint64(timeout_ms) * 1000;
+    gint64 deadline = g_get_monotonic_time() + gint64(timeout_ms) * 1000 * time_scale();
     // Wake at least every 10 ms so that the deadline is honoured.
     guint tick = g_timeout_add(
         10, [](gpointer) -> gboolean { return TRUE; }, nullptr);
@@ -27,6 +39,21 @@ bool pump_until(const std::function<bool()> &done, int timeout_ms)
     }
     g_source_remove(tick);
     return answer;
+}
+
+bool pump_until_counting(const std::function<bool()> &done, const std::function<int()> &value,
+                         int *growths, int timeout_ms)
+{
+    *growths = 0;
+    int last = value();
+    return pump_until(
+        [&] {
+            int now = value();
+            *growths += now > last;
+            last = now;
+            return done();
+        },
+        timeout_ms);
 }
 
 void pump_for(int ms)

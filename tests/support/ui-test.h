@@ -12,6 +12,11 @@ namespace ulvo_test
 // `done` answers true or `timeout_ms` pass. Returns the last answer of `done`.
 bool pump_until(const std::function<bool()> &done, int timeout_ms = 10000);
 
+// Like pump_until, and counts in `growths` the turns of the loop after which
+// `value` had grown: how many slices some work took.
+bool pump_until_counting(const std::function<bool()> &done, const std::function<int()> &value,
+                         int *growths, int timeout_ms = 10000);
+
 // Runs the main loop for the events that are ready now, and a little beyond:
 // `ms` milliseconds of wall time.
 void pump_for(int ms);

@@ -111,6 +111,9 @@ gboolean kivel_file_system_model_children_loaded(KivelFileSystemModel *model, Gt
 // loaded; rows are added, changed and removed to match the disk.
 void kivel_file_system_model_reload_uri(KivelFileSystemModel *model, const gchar *uri);
 
+// How long one turn of the main loop may spend inserting loaded rows (15 ms).
+void kivel_file_system_model_set_slice_budget(gint64 microseconds);
+
 // (transfer full) A text URI of a free name in the same folder as `uri`
 // ("name (1).ext", "name (2).ext", ...), or NULL with `error` set.
 gchar *kivel_file_system_model_autoname_uri(KivelFileSystemModel *model, const gchar *uri,

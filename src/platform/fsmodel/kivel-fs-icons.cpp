@@ -67,6 +67,24 @@ static GtkIconTheme *icon_theme(KivelFileSystemModel *model)
     return gtk_icon_theme_get_default();
 }
 
+// The theme's own loader keeps a string per load that it never frees, so
+// the picture is read from the icon's file here.
+static GdkPixbuf *load_sized(GtkIconTheme *theme, const char *name)
+{
+    GtkIconInfo *info =
+        gtk_icon_theme_lookup_icon(theme, name, FS_ICON_SIZE, GTK_ICON_LOOKUP_USE_BUILTIN);
+    if (!info)
+        return nullptr;
+    GdkPixbuf *pixbuf = nullptr;
+    if (const gchar *file = gtk_icon_info_get_filename(info)) {
+        pixbuf = gdk_pixbuf_new_from_file_at_size(file, FS_ICON_SIZE, FS_ICON_SIZE, nullptr);
+    } else if (GdkPixbuf *builtin = gtk_icon_info_get_builtin_pixbuf(info)) {
+        pixbuf = gdk_pixbuf_scale_simple(builtin, FS_ICON_SIZE, FS_ICON_SIZE, GDK_INTERP_BILINEAR);
+    }
+    gtk_icon_info_free(info);
+    return pixbuf;
+}
+
 static void load_icon(KivelFileSystemModel *model, FsIcon icon)
 {
     const char *const *names = icon_candidates(icon);
@@ -76,13 +94,9 @@ static void load_icon(KivelFileSystemModel *model, FsIcon icon)
     for (const char *const *name = names; *name && !model->icons[icon]; name++) {
         if (!gtk_icon_theme_has_icon(theme, *name))
             continue;
-        GError *error = nullptr;
-        model->icons[icon] = gtk_icon_theme_load_icon(theme, *name, FS_ICON_SIZE,
-                                                      GTK_ICON_LOOKUP_USE_BUILTIN, &error);
+        model->icons[icon] = load_sized(theme, *name);
         if (model->icons[icon])
             model->icon_names[icon] = *name;
-        else
-            g_clear_error(&error);
     }
 }
 

@@ -16,7 +16,7 @@ static const char *const FS_ATTRIBUTES =
 // Entries read per trip to the worker thread.
 static const int FS_BATCH = 500;
 // Longest time one idle callback spends inserting rows.
-static const gint64 FS_SLICE_US = 15000;
+static gint64 fs_slice_us = 15000;
 // Below the default, so that input and redraws go first.
 static const int FS_PRIORITY = G_PRIORITY_DEFAULT_IDLE;
 
@@ -266,7 +266,7 @@ static gboolean drain_infos(gpointer data)
         if (!changed_since(job->node->folder, g_file_info_get_name(info), job->started))
             upsert_child(job->model, job->node, info);
         g_object_unref(info);
-        if (g_get_monotonic_time() - start > FS_SLICE_US)
+        if (g_get_monotonic_time() - start > fs_slice_us)
             break;
     }
     if (!job->node)
@@ -658,4 +658,9 @@ void fs_folder_free(FsFolder *folder)
     g_hash_table_destroy(folder->last_event);
     g_object_unref(folder->dir);
     g_free(folder);
+}
+
+void kivel_file_system_model_set_slice_budget(gint64 microseconds)
+{
+    fs_slice_us = microseconds;
 }

@@ -9,7 +9,12 @@
 #include <string.h>
 
 // Time one fill step may take before the main loop runs again.
-#define FILL_STEP_BUDGET_US 15000
+static gint64 fill_step_budget_us = 15000;
+
+void kivel_file_selection_set_fill_budget(gint64 microseconds)
+{
+    fill_step_budget_us = microseconds;
+}
 
 static void entry_release_fields(KivelContentEntry *entry)
 {
@@ -364,7 +369,7 @@ static gboolean leftover_free(KivelLeftover *leftover, gint64 deadline)
 static gboolean reap_idle(gpointer data)
 {
     KivelFileSelection *fs = KIVEL_FILE_SELECTION(data);
-    gint64 deadline = g_get_monotonic_time() + FILL_STEP_BUDGET_US;
+    gint64 deadline = g_get_monotonic_time() + fill_step_budget_us;
     while (!g_queue_is_empty(fs->leftovers)) {
         if (!leftover_free(static_cast<KivelLeftover *>(g_queue_peek_head(fs->leftovers)),
                            deadline))
@@ -417,7 +422,7 @@ static gboolean fill_step(KivelFileSelection *fs)
     if (!gtk_tree_model_iter_nth_child(fs->model, &child, parent, index))
         return FALSE;
     guint generation = fs->generation;
-    gint64 deadline = g_get_monotonic_time() + FILL_STEP_BUDGET_US;
+    gint64 deadline = g_get_monotonic_time() + fill_step_budget_us;
     for (gint done = 1;; done++) {
         entry_add(fs, index++, &child);
         if (fs->generation != generation)

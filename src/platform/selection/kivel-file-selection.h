@@ -112,5 +112,7 @@ GtkWidget *kivel_file_selection_get_content_view(KivelFileSelection *fs);
 gint kivel_file_selection_get_content_count(KivelFileSelection *fs);
 // TRUE while `uri` is dimmed.
 gboolean kivel_file_selection_uri_is_dimmed(KivelFileSelection *fs, const gchar *uri);
+// How long one step of filling the content pane may run (15 ms).
+void kivel_file_selection_set_fill_budget(gint64 microseconds);
 
 G_END_DECLS
