@@ -82,15 +82,16 @@ class FakeKeRecv
     std::string refusal_;
 };
 
-// Sets a GConf key through the configuration daemon of the private bus.
-inline bool gconf_set(const std::string &key, const char *type, const std::string &value)
+// Runs gconftool-2 with `args` against the daemon of the private bus.
+inline bool gconftool(std::vector<const gchar *> argv)
 {
-    const gchar *argv[] = {"gconftool-2", "--type",      type,   "--set",
-                           key.c_str(),   value.c_str(), nullptr};
+    argv.insert(argv.begin(), "gconftool-2");
+    argv.push_back(nullptr);
     gint status = -1;
     GError *error = nullptr;
-    gboolean ran = g_spawn_sync(nullptr, const_cast<gchar **>(argv), nullptr, G_SPAWN_SEARCH_PATH,
-                                nullptr, nullptr, nullptr, nullptr, &status, &error);
+    gboolean ran =
+        g_spawn_sync(nullptr, const_cast<gchar **>(argv.data()), nullptr, G_SPAWN_SEARCH_PATH,
+                     nullptr, nullptr, nullptr, nullptr, &status, &error);
     if (error)
         g_error_free(error);
     return ran && g_spawn_check_wait_status(status, nullptr);
@@ -186,12 +187,23 @@ class MemoryCardTest : public notices_test::NoticesTest
     }
     void TearDown() override
     {
+        // The daemon outlives the test's bus unless told to go.
+        if (gconf_started)
+            gconftool({"--shutdown"});
         ulvo_deinitialize(fm_app_ctx);
         fm_app_ctx = nullptr;
         NoticesTest::TearDown();
     }
 
+    // Sets a GConf key through the configuration daemon of the private bus.
+    bool gconf_set(const std::string &key, const char *type, const std::string &value)
+    {
+        gconf_started = true;
+        return gconftool({"--type", type, "--set", key.c_str(), value.c_str()});
+    }
+
     FakeKeRecv service;
+    bool gconf_started = false;
 };
 
 } // namespace memory_card_test
