@@ -5,6 +5,7 @@
 #include "app/ulvo-fm-browser.h"
 #include "model/fm-assert.h"
 #include "model/location.h"
+#include "ui/memory-card.h"
 
 #include <gdk/gdkkeysyms.h>
 #include <libintl.h>
@@ -31,8 +32,7 @@ static void on_menu_delete_clicked(GtkButton *, gpointer)
 
 static void on_menu_memory_usage_clicked(GtkButton *, gpointer browser)
 {
-    if (ulvo_cp_plugin_execute(fm_app_ctx, "libcpmemory.so", browser, TRUE) != ULVO_OK)
-        g_warning("Unable to open the memory usage view\n");
+    ulvo_fm_show_memory_usage(browser);
 }
 
 static GtkWidget *new_menu_button(const char *catalog, const char *id, GCallback handler,

@@ -223,3 +223,35 @@ void LogRecorder::handler(const gchar *, GLogLevelFlags, const gchar *message, g
 }
 
 } // namespace ulvo_test
+
+GDBusConnection *ulvo_test::serve_bus_name(const char *name, GDBusMessageFilterFunction filter,
+                                           gpointer data)
+{
+    gchar *address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    GDBusConnection *connection =
+        address ? g_dbus_connection_new_for_address_sync(
+                      address,
+                      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                           G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+                      nullptr, nullptr, nullptr)
+                : nullptr;
+    g_free(address);
+    if (!connection)
+        return nullptr;
+    g_dbus_connection_add_filter(connection, filter, data, nullptr);
+    GVariant *owner = g_dbus_connection_call_sync(
+        connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "RequestName", g_variant_new("(su)", name, 4u), G_VARIANT_TYPE("(u)"),
+        G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+    guint32 reply = 0;
+    if (owner) {
+        g_variant_get(owner, "(u)", &reply);
+        g_variant_unref(owner);
+    }
+    if (reply != 1) {
+        g_dbus_connection_close_sync(connection, nullptr, nullptr);
+        g_object_unref(connection);
+        return nullptr;
+    }
+    return connection;
+}

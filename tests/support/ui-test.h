@@ -1,6 +1,7 @@
 // Helpers for tests that drive real widgets, files and the session bus.
 #pragma once
 
+#include <gio/gio.h>
 #include <gtk/gtk.h>
 #include <functional>
 #include <string>
@@ -60,6 +61,12 @@ GtkWidget *find_showing_dialog();
 
 // The whole text of every GtkLabel inside `widget`, joined with line feeds.
 std::string collect_label_text(GtkWidget *widget);
+
+// A connection of its own to the session bus that owns the bus name
+// `name` and hands every message to `filter` on GDBus's worker thread, so
+// that it answers while the main thread blocks in a call. nullptr when the
+// name cannot be had. Release with g_dbus_connection_close_sync and unref.
+GDBusConnection *serve_bus_name(const char *name, GDBusMessageFilterFunction filter, gpointer data);
 
 // Messages logged under `domain` while the recorder lives.
 class LogRecorder

@@ -48,31 +48,7 @@ GDBusMessage *answer(GDBusConnection *c, GDBusMessage *call, gboolean incoming, 
 class EchoService
 {
   public:
-    EchoService()
-    {
-        gchar *address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-        connection_ =
-            address ? g_dbus_connection_new_for_address_sync(
-                          address,
-                          GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                               G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-                          nullptr, nullptr, nullptr)
-                    : nullptr;
-        g_free(address);
-        if (!connection_)
-            return;
-        g_dbus_connection_add_filter(connection_, answer, nullptr, nullptr);
-        GVariant *owner = g_dbus_connection_call_sync(
-            connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-            "RequestName", g_variant_new("(su)", kEcho, 4u), G_VARIANT_TYPE("(u)"),
-            G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
-        guint32 reply = 0;
-        if (owner) {
-            g_variant_get(owner, "(u)", &reply);
-            g_variant_unref(owner);
-        }
-        ready_ = reply == 1;
-    }
+    EchoService() : connection_(ulvo_test::serve_bus_name(kEcho, answer, nullptr)) {}
     ~EchoService()
     {
         if (connection_) {
@@ -80,11 +56,10 @@ class EchoService
             g_object_unref(connection_);
         }
     }
-    bool ready() const { return ready_; }
+    bool ready() const { return connection_ != nullptr; }
 
   private:
     GDBusConnection *connection_ = nullptr;
-    bool ready_ = false;
 };
 
 struct UlvoRpc : testing::Test {
