@@ -7,6 +7,7 @@
 #include "platform/toolkit/kivel-file-size.h"
 #include "ui/details.h"
 #include "ui/dir-visit.h"
+#include "model/paths.h"
 
 #include <dirent.h>
 #include <linux/capability.h>
@@ -337,4 +338,29 @@ TEST(DirVisit, WalksDepthFirstInBoundedStepsWithoutFollowingLinks)
     EXPECT_TRUE(log.contains("ulvo_fm_dir_visit_init:directory_open err: 19")) << log.text();
     EXPECT_FALSE(ulvo_fm_dir_visit_fetch_next(nullptr, 10));
     ulvo_fm_dir_visit_free(nullptr);
+}
+
+TEST_F(DetailsTest, TheCurrentFolderStandingInForTheSelectionIsLocatedInItsParent)
+{
+    write_file(docs + "/Trip/a.txt");
+    enter(docs + "/Trip", 1);
+    kivel_file_selection_unselect_all(fs());
+    gchar *docs_name = ulvo_fm_texturi_get_display_name(model(), uri_of(docs).c_str());
+    std::string parent_name = docs_name ? docs_name : "";
+    g_free(docs_name);
+
+    Watch watch;
+    watch.ready = [&](GtkWidget *dialog) {
+        return has_line(collect_label_text(dialog), contents_text(0, 1));
+    };
+    watch.act = [&](GtkWidget *dialog) {
+        gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_NONE);
+    };
+    run_details(&watch);
+
+    ASSERT_TRUE(watch.acted) << watch.last_text;
+    std::string text = "\n" + watch.last_text + "\n";
+    EXPECT_EQ(text.find("\nTrip\n"), text.rfind("\nTrip\n"))
+        << "Trip is not its own location: " << text;
+    EXPECT_TRUE(has_line(watch.last_text, parent_name)) << parent_name << " in " << text;
 }
