@@ -92,15 +92,10 @@ gboolean is_special_folder_title(const gchar *name)
     return FALSE;
 }
 
-// TRUE, after a banner that says why, when the typed name cannot name an
-// item: the chooser itself refuses an empty name.
+// TRUE, after a banner that says why, when the typed name is dots only:
+// the chooser itself refuses empty names, "." and ".." and typed slashes.
 gboolean refuse_typed_name(GtkWidget *mainwindow, const gchar *typed)
 {
-    if (strchr(typed, '/')) {
-        GCharPtr text(g_strdup_printf(tr("kivel-fm", "ckdg_ib_illegal_characters_entered"), "/"));
-        fm_infoprint(GTK_WINDOW(mainwindow), text.get());
-        return TRUE;
-    }
     GCharPtr stripped(g_strstrip(g_strdup(typed)));
     if (stripped.get()[0] && strspn(stripped.get(), ".") == strlen(stripped.get())) {
         banner(mainwindow, "ulvo-filemanager", "sfil_ib_name_only_dots");
