@@ -5,20 +5,24 @@
 
 TEST(MimeCategory, MediaTypesAndKnownTypesGetTheirCategoryAndTheRestNone)
 {
-    EXPECT_EQ(kivel_mime_get_category_for_mime_type("image/jpeg"), KIVEL_MIME_CATEGORY_IMAGES);
-    EXPECT_EQ(kivel_mime_get_category_for_mime_type("Audio/MPEG"), KIVEL_MIME_CATEGORY_AUDIO);
-    EXPECT_EQ(kivel_mime_get_category_for_mime_type("video/mp4; codecs=avc1"),
-              KIVEL_MIME_CATEGORY_VIDEO);
-    EXPECT_EQ(kivel_mime_get_category_for_mime_type("message/rfc822"), KIVEL_MIME_CATEGORY_EMAILS);
-    EXPECT_EQ(kivel_mime_get_category_for_mime_type("application/x-xbel"),
-              KIVEL_MIME_CATEGORY_BOOKMARKS);
-    EXPECT_EQ(kivel_mime_get_category_for_mime_type("text/x-vcard"), KIVEL_MIME_CATEGORY_CONTACTS);
-    EXPECT_EQ(kivel_mime_get_category_for_mime_type("text/plain"), KIVEL_MIME_CATEGORY_DOCUMENTS);
-    EXPECT_EQ(kivel_mime_get_category_for_mime_type("application/vnd.oasis.opendocument.text"),
-              KIVEL_MIME_CATEGORY_DOCUMENTS);
-    // A whole type is no prefix of a longer one.
-    EXPECT_EQ(kivel_mime_get_category_for_mime_type("application/pdfx"), KIVEL_MIME_CATEGORY_OTHER);
-    EXPECT_EQ(kivel_mime_get_category_for_mime_type("application/octet-stream"),
-              KIVEL_MIME_CATEGORY_OTHER);
-    EXPECT_EQ(kivel_mime_get_category_for_mime_type(nullptr), KIVEL_MIME_CATEGORY_OTHER);
+    const struct {
+        const char *type;
+        KivelMimeCategory category;
+    } cases[] = {
+        {"image/jpeg", KIVEL_MIME_CATEGORY_IMAGES},
+        {"Audio/MPEG", KIVEL_MIME_CATEGORY_AUDIO},
+        {"video/mp4; codecs=avc1", KIVEL_MIME_CATEGORY_VIDEO},
+        {"message/rfc822", KIVEL_MIME_CATEGORY_EMAILS},
+        {"application/x-xbel", KIVEL_MIME_CATEGORY_BOOKMARKS},
+        {"text/x-vcard", KIVEL_MIME_CATEGORY_CONTACTS},
+        {"text/plain", KIVEL_MIME_CATEGORY_DOCUMENTS},
+        {"application/vnd.oasis.opendocument.text", KIVEL_MIME_CATEGORY_DOCUMENTS},
+        // A whole type is no prefix of a longer one.
+        {"application/pdfx", KIVEL_MIME_CATEGORY_OTHER},
+        {"application/octet-stream", KIVEL_MIME_CATEGORY_OTHER},
+        {nullptr, KIVEL_MIME_CATEGORY_OTHER},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(kivel_mime_get_category_for_mime_type(c.type), c.category)
+            << (c.type ? c.type : "NULL");
 }
