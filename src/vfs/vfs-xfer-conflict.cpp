@@ -4,6 +4,8 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <string.h>
+#include <string>
 #include <unistd.h>
 
 namespace ulvo_xfer
@@ -84,6 +86,43 @@ int rename_no_replace(const char *from, const char *to)
         return -1;
     }
     return rename(from, to);
+}
+
+bool is_letter_case_change(const char *from, const char *to)
+{
+    if (strcmp(from, to) == 0)
+        return false;
+    gchar *a = g_utf8_casefold(from, -1);
+    gchar *b = g_utf8_casefold(to, -1);
+    bool same_letters = strcmp(a, b) == 0;
+    g_free(a);
+    g_free(b);
+    struct stat from_st, to_st;
+    return same_letters && lstat(from, &from_st) == 0 && lstat(to, &to_st) == 0 &&
+           from_st.st_dev == to_st.st_dev && from_st.st_ino == to_st.st_ino;
+}
+
+int rename_letter_case(const char *from, const char *to)
+{
+    gchar *folder = g_path_get_dirname(from);
+    std::string temp;
+    struct stat st;
+    for (unsigned n = 0;; n++) {
+        gchar *name = g_strdup_printf("%s/.case-%d-%u", folder, (int)getpid(), n);
+        temp = name;
+        g_free(name);
+        if (lstat(temp.c_str(), &st) != 0)
+            break;
+    }
+    g_free(folder);
+    if (rename_no_replace(from, temp.c_str()) != 0)
+        return -1;
+    if (rename_no_replace(temp.c_str(), to) == 0)
+        return 0;
+    int errnum = errno;
+    rename(temp.c_str(), from);
+    errno = errnum;
+    return -1;
 }
 
 } // namespace ulvo_xfer

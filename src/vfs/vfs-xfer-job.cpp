@@ -146,13 +146,16 @@ void move_item(Job *job, Item &item)
     name_node(job, node, true);
     if (!progress(job, ULVO_VFS_XFER_PHASE_MOVING))
         return;
-    Conflict conflict = resolve_conflict(job, item, 0, ULVO_VFS_XFER_PHASE_MOVING);
+    bool case_change = is_letter_case_change(node.source.c_str(), node.target.c_str());
+    Conflict conflict =
+        case_change ? Conflict::NONE : resolve_conflict(job, item, 0, ULVO_VFS_XFER_PHASE_MOVING);
     if (conflict == Conflict::ABORT || conflict == Conflict::SKIP)
         return;
     for (;;) {
         bool replace = conflict == Conflict::REPLACE;
         int rc =
-            replace
+            case_change ? rename_letter_case(node.source.c_str(), node.target.c_str())
+            : replace
                 ? (clear_for_rename(node) ? rename(node.source.c_str(), node.target.c_str()) : -1)
                 : rename_no_replace(node.source.c_str(), node.target.c_str());
         if (rc == 0) {

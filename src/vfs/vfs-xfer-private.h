@@ -116,6 +116,12 @@ enum class Conflict { NONE, REPLACE, SKIP, ABORT };
 Conflict resolve_conflict(Job *job, Item &item, size_t index, UlvoVfsXferPhase phase);
 // rename(2) that never replaces an existing target.
 int rename_no_replace(const char *from, const char *to);
+// TRUE when `to` is `from` spelt in other letter case on a file system that
+// ignores case: the same file, not one to replace.
+bool is_letter_case_change(const char *from, const char *to);
+// Gives `from` the spelling `to` where rename(2) takes that for nothing to
+// do; `from` keeps its name when that fails.
+int rename_letter_case(const char *from, const char *to);
 
 // vfs-xfer-copy.cpp
 // Copies (or, moving, transfers) the nodes of one item.

@@ -246,9 +246,27 @@ TEST_F(ContextMenu, EntriesRunTheirCommandsOnATapAndOnAnInsensitivePress)
     ASSERT_NE(global_ofm->popup_menu, nullptr);
     EXPECT_TRUE(gtk_widget_get_visible(global_ofm->popup_menu));
 
-    // Until the commands are built, each entry point says it was reached.
+    // Rename is built: its dialog shows, and a cancel ends the command.
+    for (const char *signal : {"activate", "insensitive-press"}) {
+        int dialogs = 0;
+        guint watch = gdk_threads_add_timeout(
+            20,
+            +[](gpointer seen) -> gboolean {
+                GtkWidget *dialog = ulvo_test::find_showing_dialog();
+                if (dialog && gtk_widget_get_visible(dialog)) {
+                    ++*static_cast<int *>(seen);
+                    gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+                }
+                return G_SOURCE_CONTINUE;
+            },
+            &dialogs);
+        g_signal_emit_by_name(menu_entry("Rename"), signal);
+        g_source_remove(watch);
+        EXPECT_EQ(dialogs, 1) << signal;
+        EXPECT_EQ(global_ofm->cur_operation, OPER_NONE);
+    }
+    // Until the other commands are built, each entry point says it was reached.
     const std::pair<const char *, const char *> commands[] = {
-        {"Rename", "ulvo_fm_rename_selection"},
         {"Copy", "ulvo_fm_copy_selection"},
         {"Move", "ulvo_fm_move_selection"},
         {"Delete", "ulvo_fm_delete_selection"}};

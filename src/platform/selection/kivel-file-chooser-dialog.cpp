@@ -950,3 +950,9 @@ void kivel_file_chooser_dialog_set_show_upnp(GtkWidget *dialog, gboolean show)
     if (self->filter)
         gtk_tree_model_filter_refilter(GTK_TREE_MODEL_FILTER(self->filter));
 }
+
+const gchar *kivel_file_chooser_dialog_get_name(GtkWidget *dialog)
+{
+    g_return_val_if_fail(KIVEL_IS_FILE_CHOOSER_DIALOG(dialog), nullptr);
+    return gtk_entry_get_text(GTK_ENTRY(KIVEL_FILE_CHOOSER_DIALOG(dialog)->name_entry));
+}

@@ -42,6 +42,10 @@ GtkWidget *kivel_file_chooser_dialog_new_with_properties(GtkWindow *parent,
                                                          const gchar *first_property_name,
                                                          ...) G_GNUC_NULL_TERMINATED;
 
+// (transfer none) The name as typed in the name entry, before it is made a
+// location: a caller can refuse what no location may be named.
+const gchar *kivel_file_chooser_dialog_get_name(GtkWidget *dialog);
+
 // Whether media servers ("upnpav://") are offered as folders (default TRUE).
 void kivel_file_chooser_dialog_set_show_upnp(GtkWidget *dialog, gboolean show);
 

@@ -139,3 +139,54 @@ gint kivel_mime_open_file_list(DBusConnection *, GSList *uris)
     }
     return KIVEL_MIME_OPEN_OK;
 }
+
+// ---- Categories ------------------------------------------------------------
+
+namespace
+{
+
+struct CategoryRule {
+    const gchar *prefix; // a whole type, or a media type ending in "/"
+    KivelMimeCategory category;
+};
+
+// Looked at in order: the first prefix that matches wins.
+const CategoryRule category_rules[] = {
+    {"image/", KIVEL_MIME_CATEGORY_IMAGES},
+    {"audio/", KIVEL_MIME_CATEGORY_AUDIO},
+    {"video/", KIVEL_MIME_CATEGORY_VIDEO},
+    {"message/", KIVEL_MIME_CATEGORY_EMAILS},
+    {"application/mbox", KIVEL_MIME_CATEGORY_EMAILS},
+    {"application/vnd.ms-outlook", KIVEL_MIME_CATEGORY_EMAILS},
+    {"application/x-xbel", KIVEL_MIME_CATEGORY_BOOKMARKS},
+    {"text/x-opml", KIVEL_MIME_CATEGORY_BOOKMARKS},
+    {"text/vcard", KIVEL_MIME_CATEGORY_CONTACTS},
+    {"text/x-vcard", KIVEL_MIME_CATEGORY_CONTACTS},
+    {"text/directory", KIVEL_MIME_CATEGORY_CONTACTS},
+    {"text/", KIVEL_MIME_CATEGORY_DOCUMENTS},
+    {"application/pdf", KIVEL_MIME_CATEGORY_DOCUMENTS},
+    {"application/rtf", KIVEL_MIME_CATEGORY_DOCUMENTS},
+    {"application/msword", KIVEL_MIME_CATEGORY_DOCUMENTS},
+    {"application/vnd.ms-excel", KIVEL_MIME_CATEGORY_DOCUMENTS},
+    {"application/vnd.ms-powerpoint", KIVEL_MIME_CATEGORY_DOCUMENTS},
+    {"application/vnd.oasis.opendocument.", KIVEL_MIME_CATEGORY_DOCUMENTS},
+    {"application/vnd.openxmlformats-officedocument.", KIVEL_MIME_CATEGORY_DOCUMENTS},
+    {"application/x-abiword", KIVEL_MIME_CATEGORY_DOCUMENTS},
+};
+
+} // namespace
+
+KivelMimeCategory kivel_mime_get_category_for_mime_type(const gchar *mime_type)
+{
+    if (!mime_type)
+        return KIVEL_MIME_CATEGORY_OTHER;
+    GCharPtr bare(g_ascii_strdown(mime_type, strcspn(mime_type, "; ")));
+    for (const CategoryRule &rule : category_rules) {
+        size_t length = strlen(rule.prefix);
+        bool whole_type = rule.prefix[length - 1] != '/' && rule.prefix[length - 1] != '.';
+        if (whole_type ? strcmp(bare.get(), rule.prefix) == 0
+                       : strncmp(bare.get(), rule.prefix, length) == 0)
+            return rule.category;
+    }
+    return KIVEL_MIME_CATEGORY_OTHER;
+}

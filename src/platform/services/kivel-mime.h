@@ -29,6 +29,23 @@ GAppLaunchContext *kivel_mime_launch_context_new(void);
 // its name and content; NULL when it cannot be read.
 gchar *kivel_mime_get_type_for_uri(const gchar *texturi);
 
+// What kind of content a MIME type holds; the values are bits so that
+// callers may ask for several at once.
+typedef enum {
+    KIVEL_MIME_CATEGORY_OTHER = 0,
+    KIVEL_MIME_CATEGORY_BOOKMARKS = 1 << 0,
+    KIVEL_MIME_CATEGORY_CONTACTS = 1 << 1,
+    KIVEL_MIME_CATEGORY_DOCUMENTS = 1 << 2,
+    KIVEL_MIME_CATEGORY_EMAILS = 1 << 3,
+    KIVEL_MIME_CATEGORY_IMAGES = 1 << 4,
+    KIVEL_MIME_CATEGORY_AUDIO = 1 << 5,
+    KIVEL_MIME_CATEGORY_VIDEO = 1 << 6,
+} KivelMimeCategory;
+
+// The category of `mime_type` (nullable: OTHER), by its media type and a
+// short list of known types; parameters after ";" are ignored.
+KivelMimeCategory kivel_mime_get_category_for_mime_type(const gchar *mime_type);
+
 // (transfer full) (nullable) The default application of `mime_type`.
 GAppInfo *kivel_mime_get_default_application(const gchar *mime_type);
 
