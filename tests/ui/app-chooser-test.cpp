@@ -27,30 +27,22 @@ std::string entry(const std::string &name, const std::string &service)
 std::vector<std::string> titles(GtkWidget *tree_view)
 {
     std::vector<std::string> out;
-    GtkTreeModel *model = gtk_tree_view_get_model(GTK_TREE_VIEW(tree_view));
-    GtkTreeIter iter;
-    for (gboolean ok = gtk_tree_model_get_iter_first(model, &iter); ok;
-         ok = gtk_tree_model_iter_next(model, &iter)) {
-        gchar *title = nullptr;
-        gtk_tree_model_get(model, &iter, 0, &title, -1);
-        out.push_back(title ? title : "");
-        g_free(title);
-    }
+    gtk_tree_model_foreach(
+        gtk_tree_view_get_model(GTK_TREE_VIEW(tree_view)),
+        [](GtkTreeModel *model, GtkTreePath *, GtkTreeIter *iter, gpointer data) -> gboolean {
+            gchar *title = nullptr;
+            gtk_tree_model_get(model, iter, 0, &title, -1);
+            static_cast<std::vector<std::string> *>(data)->push_back(title ? title : "");
+            g_free(title);
+            return FALSE;
+        },
+        &out);
     return out;
 }
 
-GtkWidget *find_tree_view(GtkWidget *widget)
+GtkWidget *find_tree_view(GtkWidget *dialog)
 {
-    if (GTK_IS_TREE_VIEW(widget))
-        return widget;
-    if (!GTK_IS_CONTAINER(widget))
-        return nullptr;
-    GList *children = gtk_container_get_children(GTK_CONTAINER(widget));
-    GtkWidget *found = nullptr;
-    for (GList *l = children; l && !found; l = l->next)
-        found = find_tree_view(GTK_WIDGET(l->data));
-    g_list_free(children);
-    return found;
+    return ulvo_test::find_descendant(dialog, GTK_TYPE_TREE_VIEW);
 }
 
 // Runs the chooser for `uris` and hands its dialog to `act` once it shows.
