@@ -18,7 +18,7 @@ PACKAGES=(
   libgtest-dev googletest libxtst-dev
   xvfb xauth x11-utils dbus dbus-x11 gconf2 shared-mime-info
   matchbox-window-manager imagemagick fonts-dejavu-core hicolor-icon-theme
-  libx11-dev xdotool
+  libx11-dev xdotool libglib2.0-bin
 )
 
 missing_packages() {

@@ -17,21 +17,25 @@ void ulvo_fm_show_pending_folder(void)
     pending_folder_uri = nullptr;
 }
 
-static void open_folder(GArray *arguments)
+void ulvo_fm_open_folder(const gchar *uri)
 {
-    if (!arguments || arguments->len < 1)
-        return;
-    const ulvo_rpc_t &first = g_array_index(arguments, ulvo_rpc_t, 0);
-    if (first.type != DBUS_TYPE_STRING || !first.value.s)
-        return;
     g_free(pending_folder_uri);
-    pending_folder_uri = g_strdup(first.value.s);
+    pending_folder_uri = g_strdup(uri);
 
     // Not under an open details view; a folder that is not there yet (a card
     // still being mounted) stays pending until its volume appears.
     if (details_dialog_open || !ulvo_vfs_uri_exists(pending_folder_uri))
         return;
     ulvo_fm_show_pending_folder();
+}
+
+static void open_folder(GArray *arguments)
+{
+    if (!arguments || arguments->len < 1)
+        return;
+    const ulvo_rpc_t &first = g_array_index(arguments, ulvo_rpc_t, 0);
+    if (first.type == DBUS_TYPE_STRING && first.value.s)
+        ulvo_fm_open_folder(first.value.s);
 }
 
 static void top_application(gpointer program)

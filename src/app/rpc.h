@@ -13,4 +13,7 @@ gint ulvo_fm_rpc_handler(const gchar *interface, const gchar *method, GArray *ar
 // forgets the folder.
 void ulvo_fm_show_pending_folder(void);
 
+// Shows the folder `uri` now, or once it appears (a card being mounted).
+void ulvo_fm_open_folder(const gchar *uri);
+
 G_END_DECLS

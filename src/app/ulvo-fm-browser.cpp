@@ -1,5 +1,6 @@
 #include "app/ulvo-fm-browser.h"
 
+#include "app/file-manager1.h"
 #include "app/rpc.h"
 #include "app/session-state.h"
 #include "app/ulvo-fm-app.h"
@@ -358,6 +359,7 @@ static gboolean construct_platform_context(void)
         ulvo_deinitialize(fm_app_ctx);
         fm_app_ctx = nullptr;
     }
+    ulvo_fm_file_manager1_start();
     return TRUE;
 }
 
@@ -471,6 +473,7 @@ static void ulvo_fm_browser_destroy(GtkObject *object)
         if (global_ofm)
             global_ofm->keyfile = nullptr;
     }
+    ulvo_fm_file_manager1_stop();
     if (fm_app_ctx) {
         ulvo_deinitialize(fm_app_ctx);
         fm_app_ctx = nullptr;

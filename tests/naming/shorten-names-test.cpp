@@ -16,19 +16,7 @@ namespace
 
 const int kMax = 255;
 
-GtkWidget *find_descendant(GtkWidget *widget, GType type)
-{
-    if (G_TYPE_CHECK_INSTANCE_TYPE(widget, type))
-        return widget;
-    if (!GTK_IS_CONTAINER(widget))
-        return nullptr;
-    GList *children = gtk_container_get_children(GTK_CONTAINER(widget));
-    GtkWidget *found = nullptr;
-    for (GList *l = children; l && !found; l = l->next)
-        found = find_descendant(GTK_WIDGET(l->data), type);
-    g_list_free(children);
-    return found;
-}
+using ulvo_test::find_descendant;
 
 // What a person sees on one row.
 struct Row {

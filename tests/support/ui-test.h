@@ -59,6 +59,9 @@ GtkWidget *find_button(GtkWidget *widget, const std::string &text);
 // The first visible toplevel GtkDialog, or nullptr.
 GtkWidget *find_showing_dialog();
 
+// The first widget of `type` inside `widget` (itself included), or nullptr.
+GtkWidget *find_descendant(GtkWidget *widget, GType type);
+
 // The whole text of every GtkLabel inside `widget`, joined with line feeds.
 std::string collect_label_text(GtkWidget *widget);
 
