@@ -6,6 +6,7 @@
 #include "model/app-record.h"
 #include "platform/toolkit/kivel-window.h"
 #include "platform/libulvo/ulvo.h"
+#include "support/pointer.h"
 #include "support/ui-test.h"
 
 #include <gio/gio.h>
@@ -67,6 +68,26 @@ inline std::string visible_menu_entries(UlvoFmBrowser *browser)
         out += gtk_widget_get_visible(b) ? "1" : "0";
     gtk_widget_hide(GTK_WIDGET(browser->main_menu));
     return out;
+}
+
+// Opens the application menu and taps `entry` in it with real pointer
+// events, once the X server shows the menu, as a person would.
+inline void tap_menu_entry(UlvoFmBrowser *browser, GtkWidget *entry)
+{
+    bool on_screen = false;
+    gulong id =
+        g_signal_connect_swapped(browser->main_menu, "map-event", G_CALLBACK(+[](bool *shown) {
+                                     *shown = true;
+                                     return FALSE;
+                                 }),
+                                 &on_screen);
+    ASSERT_TRUE(kivel_window_open_app_menu(KIVEL_WINDOW(browser)));
+    ASSERT_TRUE(ulvo_test::pump_until([&] { return on_screen; }));
+    g_signal_handler_disconnect(browser->main_menu, id);
+    GtkAllocation area;
+    gtk_widget_get_allocation(entry, &area);
+    ulvo_test::pointer_move(entry, area.width / 2, area.height / 2);
+    ulvo_test::pointer_click();
 }
 
 // Calls the running browser from a connection of its own, as another
