@@ -200,6 +200,13 @@ class CommandTest : public testing::Test
         return ulvo_test::file_uri(path(relative));
     }
 
+    // Writes each file (relative path, contents) with its folders.
+    void write_files(std::initializer_list<std::pair<std::string, std::string>> files)
+    {
+        for (const auto &[relative, contents] : files)
+            write_file(path(relative), contents);
+    }
+
     // Starts the window on the documents folder, then shows `relative`.
     void start(const std::string &relative)
     {
