@@ -86,6 +86,20 @@ inline gboolean poll_note(gpointer data)
     return TRUE;
 }
 
+// Waits until the running transfer ended and its notice had time to show;
+// false when it never ended.
+inline bool await_transfer_end()
+{
+    bool ended = ulvo_test::pump_until(
+        [] {
+            return global_ofm->xfer_callback_data_freed && global_ofm->cur_operation == OPER_NONE;
+        },
+        60000);
+    // The deferred notice comes 100 ms after the end.
+    ulvo_test::pump_for(250);
+    return ended;
+}
+
 class XferAppTest : public notices_test::NoticesTest
 {
   protected:
@@ -140,15 +154,7 @@ class XferAppTest : public notices_test::NoticesTest
         g_list_free(t);
         started = global_ofm->xfer_started;
         operation_while_running = global_ofm->cur_operation;
-        ASSERT_TRUE(ulvo_test::pump_until(
-            [] {
-                return global_ofm->xfer_callback_data_freed &&
-                       global_ofm->cur_operation == OPER_NONE;
-            },
-            60000))
-            << "the transfer never ended";
-        // The deferred notice comes 100 ms after the end.
-        ulvo_test::pump_for(250);
+        ASSERT_TRUE(await_transfer_end()) << "the transfer never ended";
     }
 
     std::string root;
