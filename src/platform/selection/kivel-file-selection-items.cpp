@@ -302,6 +302,12 @@ gint kivel_file_selection_get_content_count(KivelFileSelection *fs)
     return g_sequence_get_length(fs->shown);
 }
 
+gboolean kivel_file_selection_content_is_complete(KivelFileSelection *fs)
+{
+    g_return_val_if_fail(KIVEL_IS_FILE_SELECTION(fs), FALSE);
+    return fs->fill_source == 0;
+}
+
 void kivel_file_selection_dim_uri(KivelFileSelection *fs, const gchar *uri)
 {
     g_return_if_fail(KIVEL_IS_FILE_SELECTION(fs));
