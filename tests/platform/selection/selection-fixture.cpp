@@ -126,6 +126,29 @@ std::vector<std::string> SelectionTest::names() const
     return shown;
 }
 
+std::string SelectionTest::name_at(int row) const
+{
+    return cell_text(content_view(), 0, row, 1);
+}
+
+GdkPixbuf *SelectionTest::icon_at(int row) const
+{
+    GtkTreeView *view = content_view();
+    GtkTreeModel *store = gtk_tree_view_get_model(view);
+    GtkTreeIter iter;
+    if (!gtk_tree_model_iter_nth_child(store, &iter, nullptr, row))
+        return nullptr;
+    GtkTreeViewColumn *column = gtk_tree_view_get_column(view, 0);
+    gtk_tree_view_column_cell_set_cell_data(column, store, &iter, FALSE, FALSE);
+    GList *cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(column));
+    GdkPixbuf *icon = nullptr;
+    g_object_get(g_list_nth_data(cells, 0), "pixbuf", &icon, nullptr);
+    g_list_free(cells);
+    if (icon)
+        g_object_unref(icon); // the model keeps it
+    return icon;
+}
+
 std::string SelectionTest::column_text(int column, int row) const
 {
     return cell_text(content_view(), column, row, 0);
