@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/load-report.h"
 #include "app/ulvo-fm-app.h"
 #include "app/ulvo-fm-browser.h"
 #include "platform/libulvo/ulvo.h"
@@ -65,6 +66,7 @@ GtkWidget *ulvo_fm_create_main_window(void)
 
     GtkWidget *window = GTK_WIDGET(g_object_new(ULVO_FM_TYPE_BROWSER, NULL));
     global_ofm->window = window;
+    ulvo_fm_load_report_start();
     gtk_widget_show(window);
 
     global_ofm->cur_operation = OPER_NONE;

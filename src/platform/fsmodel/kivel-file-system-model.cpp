@@ -9,7 +9,7 @@
 #include <vector>
 
 enum { PROP_0, PROP_REF_WIDGET, PROP_BACKEND_OBJECT };
-enum { SIGNAL_VOLDEV_MOUNTED, SIGNAL_FINISHED_LOADING, N_SIGNALS };
+enum { SIGNAL_VOLDEV_MOUNTED, SIGNAL_FINISHED_LOADING, SIGNAL_ROW_REMOVING, N_SIGNALS };
 static guint signals[N_SIGNALS];
 
 static void tree_model_init(GtkTreeModelIface *iface);
@@ -32,6 +32,13 @@ void fs_model_emit_finished_loading(KivelFileSystemModel *model, FsNode *folder)
 void fs_model_emit_voldev_mounted(KivelFileSystemModel *model, const gchar *uri)
 {
     g_signal_emit(model, signals[SIGNAL_VOLDEV_MOUNTED], 0, uri);
+}
+
+void fs_model_emit_row_removing(KivelFileSystemModel *model, FsNode *node)
+{
+    GtkTreeIter iter;
+    fs_model_iter_for(model, node, &iter);
+    g_signal_emit(model, signals[SIGNAL_ROW_REMOVING], 0, &iter);
 }
 
 // ---- the tree model interface ----
@@ -160,9 +167,7 @@ static void model_get_value(GtkTreeModel *tree_model, GtkTreeIter *iter, gint co
         g_value_set_boolean(value, node->folder && node->folder->state == FS_LOADED);
         break;
     case KIVEL_FILE_SYSTEM_MODEL_SORT_KEY:
-        if (!node->sort_key)
-            node->sort_key = g_utf8_collate_key_for_filename(fs_node_display_name(node), -1);
-        g_value_set_string(value, node->sort_key);
+        g_value_set_string(value, fs_node_sort_key(node));
         break;
     case KIVEL_FILE_SYSTEM_MODEL_ITEM_TYPE:
         g_value_set_int(value, node->item_type);
@@ -350,6 +355,10 @@ static void kivel_file_system_model_class_init(KivelFileSystemModelClass *klass)
                      nullptr, g_cclosure_marshal_VOID__STRING, G_TYPE_NONE, 1, G_TYPE_STRING);
     signals[SIGNAL_FINISHED_LOADING] =
         g_signal_new("finished-loading", G_TYPE_FROM_CLASS(klass), G_SIGNAL_RUN_LAST, 0, nullptr,
+                     nullptr, g_cclosure_marshal_VOID__BOXED, G_TYPE_NONE, 1,
+                     GTK_TYPE_TREE_ITER | G_SIGNAL_TYPE_STATIC_SCOPE);
+    signals[SIGNAL_ROW_REMOVING] =
+        g_signal_new("row-removing", G_TYPE_FROM_CLASS(klass), G_SIGNAL_RUN_LAST, 0, nullptr,
                      nullptr, g_cclosure_marshal_VOID__BOXED, G_TYPE_NONE, 1,
                      GTK_TYPE_TREE_ITER | G_SIGNAL_TYPE_STATIC_SCOPE);
 }

@@ -81,6 +81,9 @@ GType kivel_file_system_model_get_type(void);
 //   "finished-loading" void (KivelFileSystemModel*, GtkTreeIter *folder):
 //                     a folder's children are all in the model (after a
 //                     load or a reload)
+//   "row-removing"    void (KivelFileSystemModel*, GtkTreeIter *row): the
+//                     row and everything below it are about to go; its
+//                     fields can still be read
 
 // (transfer full) A new model; `ref_widget` may be NULL.
 GtkTreeModel *kivel_file_system_model_new(GtkWidget *ref_widget);
@@ -118,6 +121,39 @@ void kivel_file_system_model_set_slice_budget(gint64 microseconds);
 // ("name (1).ext", "name (2).ext", ...), or NULL with `error` set.
 gchar *kivel_file_system_model_autoname_uri(KivelFileSystemModel *model, const gchar *uri,
                                             GError **error);
+
+// ---- Reading rows without copies ------------------------------------------
+// Views that sort and draw many rows hold the rows themselves. A row stays
+// valid until "row-removing" is emitted for it or for a row above it.
+// Strings belong to the model and change when the row does.
+
+typedef struct FsNode KivelFileSystemRow;
+
+// (transfer none) The row of `iter` (a valid row of `model`).
+KivelFileSystemRow *kivel_file_system_model_get_row(KivelFileSystemModel *model, GtkTreeIter *iter);
+void kivel_file_system_model_row_iter(KivelFileSystemModel *model, KivelFileSystemRow *row,
+                                      GtkTreeIter *iter);
+// (transfer none) (nullable) The shared icon of the row.
+GdkPixbuf *kivel_file_system_model_row_icon(KivelFileSystemModel *model, KivelFileSystemRow *row);
+
+// (transfer none) (nullable) Canonical text URI; NULL for the placeholder.
+const gchar *kivel_file_system_row_get_uri(KivelFileSystemRow *row);
+// (transfer none) What the user sees.
+const gchar *kivel_file_system_row_get_display_name(KivelFileSystemRow *row);
+// (transfer none) Collation key of the display name, made when first asked for.
+const gchar *kivel_file_system_row_get_sort_key(KivelFileSystemRow *row);
+// (transfer none) (nullable) Interned content type.
+const gchar *kivel_file_system_row_get_mime_type(KivelFileSystemRow *row);
+gint64 kivel_file_system_row_get_size(KivelFileSystemRow *row);
+gint64 kivel_file_system_row_get_mtime(KivelFileSystemRow *row);
+// TRUE for folders, special folders and device roots.
+gboolean kivel_file_system_row_is_folder(KivelFileSystemRow *row);
+gboolean kivel_file_system_row_is_readonly(KivelFileSystemRow *row);
+gboolean kivel_file_system_row_is_placeholder(KivelFileSystemRow *row);
+gboolean kivel_file_system_row_is_available(KivelFileSystemRow *row);
+KivelFileSystemModelItemType kivel_file_system_row_get_item_type(KivelFileSystemRow *row);
+// Order of two rows of one folder in the model.
+gint kivel_file_system_row_compare_position(KivelFileSystemRow *a, KivelFileSystemRow *b);
 
 // ---- Backend object: paths <-> text URIs ----------------------------------
 

@@ -9,10 +9,14 @@
 #include <sys/stat.h>
 #include <vector>
 
-static const char *const FS_ATTRIBUTES =
-    "standard::name,standard::display-name,standard::type,standard::size,"
-    "standard::is-hidden,standard::fast-content-type,time::modified,"
-    "access::can-write,unix::mode";
+// What the rows show and the listing rules read. On local files the mode
+// bits tell whether the owner may write; asking "access::can-write" as well
+// would cost an access() call per file. Other locations may lack mode bits.
+#define FS_COMMON_ATTRIBUTES                                                                       \
+    "standard::name,standard::display-name,standard::type,standard::size,"                         \
+    "standard::is-hidden,standard::fast-content-type,time::modified,unix::mode"
+static const char *const FS_LOCAL_ATTRIBUTES = FS_COMMON_ATTRIBUTES;
+static const char *const FS_REMOTE_ATTRIBUTES = FS_COMMON_ATTRIBUTES ",access::can-write";
 // Entries read per trip to the worker thread.
 static const int FS_BATCH = 500;
 // Longest time one idle callback spends inserting rows.
@@ -89,6 +93,11 @@ static void forget_changes_when_idle(FsFolder *folder)
 }
 
 // ---- rows from file information ----
+
+static const char *attributes_for(GFile *location)
+{
+    return g_file_is_native(location) ? FS_LOCAL_ATTRIBUTES : FS_REMOTE_ATTRIBUTES;
+}
 
 static bool should_list(FsNode *parent, const gchar *name, GFileInfo *info)
 {
@@ -358,8 +367,8 @@ static void start_job(KivelFileSystemModel *model, FsNode *node, bool reload)
         node->folder->generation++;
 
     job->reading = true;
-    g_file_enumerate_children_async(job->dir, FS_ATTRIBUTES, G_FILE_QUERY_INFO_NONE, FS_PRIORITY,
-                                    job->cancellable, on_enumerated, job_ref(job));
+    g_file_enumerate_children_async(job->dir, attributes_for(job->dir), G_FILE_QUERY_INFO_NONE,
+                                    FS_PRIORITY, job->cancellable, on_enumerated, job_ref(job));
 }
 
 // ---- following changes ----
@@ -518,8 +527,8 @@ void fs_refresh_child(KivelFileSystemModel *model, FsNode *folder, const gchar *
     query->name = g_strdup(name);
     query->asked = change_clock;
     folder->folder->pending++;
-    g_file_query_info_async(child, FS_ATTRIBUTES, G_FILE_QUERY_INFO_NONE, G_PRIORITY_DEFAULT,
-                            nullptr, on_child_info, query);
+    g_file_query_info_async(child, attributes_for(child), G_FILE_QUERY_INFO_NONE,
+                            G_PRIORITY_DEFAULT, nullptr, on_child_info, query);
     g_object_unref(child);
 }
 
@@ -548,8 +557,8 @@ static void read_way(GTask *task, gpointer, gpointer data, GCancellable *cancell
         GFile *child = g_file_get_child(file, *name);
         g_object_unref(file);
         file = child;
-        GFileInfo *info =
-            g_file_query_info(file, FS_ATTRIBUTES, G_FILE_QUERY_INFO_NONE, cancellable, nullptr);
+        GFileInfo *info = g_file_query_info(file, attributes_for(file), G_FILE_QUERY_INFO_NONE,
+                                            cancellable, nullptr);
         if (!info)
             break;
         g_ptr_array_add(infos, info);

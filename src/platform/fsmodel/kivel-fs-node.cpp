@@ -102,6 +102,7 @@ void fs_model_remove(KivelFileSystemModel *model, FsNode *node)
 {
     FsNode *parent = node->parent;
     g_return_if_fail(parent != nullptr);
+    fs_model_emit_row_removing(model, node);
     GtkTreePath *path = fs_node_path(node);
     if (parent->folder) {
         if (node->name && g_hash_table_lookup(parent->folder->by_name, node->name) == node)
@@ -118,6 +119,13 @@ void fs_model_remove(KivelFileSystemModel *model, FsNode *node)
     if (!has_children(parent))
         emit_has_child_toggled(model, parent);
     fs_node_free(node);
+}
+
+const gchar *fs_node_sort_key(FsNode *node)
+{
+    if (!node->sort_key)
+        node->sort_key = g_utf8_collate_key_for_filename(fs_node_display_name(node), -1);
+    return node->sort_key;
 }
 
 void fs_model_row_changed(KivelFileSystemModel *model, FsNode *node)
@@ -162,4 +170,85 @@ void fs_node_free(FsNode *node)
     g_free(node->sort_key);
     g_free(node->device);
     g_slice_free(FsNode, node);
+}
+
+// ---- Reading rows without copies ----
+
+KivelFileSystemRow *kivel_file_system_model_get_row(KivelFileSystemModel *model, GtkTreeIter *iter)
+{
+    g_return_val_if_fail(KIVEL_IS_FILE_SYSTEM_MODEL(model) && iter != nullptr, nullptr);
+    FsNode *node = fs_model_node_for(model, iter);
+    return node == model->root ? nullptr : node;
+}
+
+void kivel_file_system_model_row_iter(KivelFileSystemModel *model, KivelFileSystemRow *row,
+                                      GtkTreeIter *iter)
+{
+    fs_model_iter_for(model, row, iter);
+}
+
+GdkPixbuf *kivel_file_system_model_row_icon(KivelFileSystemModel *model, KivelFileSystemRow *row)
+{
+    return fs_icon_pixbuf(model, FsIcon(row->icon));
+}
+
+const gchar *kivel_file_system_row_get_uri(KivelFileSystemRow *row)
+{
+    return row->uri;
+}
+
+const gchar *kivel_file_system_row_get_display_name(KivelFileSystemRow *row)
+{
+    const gchar *name = fs_node_display_name(row);
+    return name ? name : "";
+}
+
+const gchar *kivel_file_system_row_get_sort_key(KivelFileSystemRow *row)
+{
+    return fs_node_sort_key(row);
+}
+
+const gchar *kivel_file_system_row_get_mime_type(KivelFileSystemRow *row)
+{
+    return row->mime;
+}
+
+gint64 kivel_file_system_row_get_size(KivelFileSystemRow *row)
+{
+    return row->size;
+}
+
+gint64 kivel_file_system_row_get_mtime(KivelFileSystemRow *row)
+{
+    return row->mtime;
+}
+
+gboolean kivel_file_system_row_is_folder(KivelFileSystemRow *row)
+{
+    return row->is_folder || row->item_type >= KIVEL_FILE_SYSTEM_MODEL_FOLDER;
+}
+
+gboolean kivel_file_system_row_is_readonly(KivelFileSystemRow *row)
+{
+    return row->readonly;
+}
+
+gboolean kivel_file_system_row_is_placeholder(KivelFileSystemRow *row)
+{
+    return row->placeholder;
+}
+
+gboolean kivel_file_system_row_is_available(KivelFileSystemRow *row)
+{
+    return row->available != 0;
+}
+
+KivelFileSystemModelItemType kivel_file_system_row_get_item_type(KivelFileSystemRow *row)
+{
+    return KivelFileSystemModelItemType(row->item_type);
+}
+
+gint kivel_file_system_row_compare_position(KivelFileSystemRow *a, KivelFileSystemRow *b)
+{
+    return g_sequence_iter_compare(a->position, b->position);
 }

@@ -125,6 +125,8 @@ void fs_model_unload(KivelFileSystemModel *model, FsNode *node);
 // Frees a detached node and its subtree, stopping their loads and monitors.
 void fs_node_free(FsNode *node);
 const gchar *fs_node_display_name(FsNode *node);
+// (transfer none) The collation key of the display name, made once.
+const gchar *fs_node_sort_key(FsNode *node);
 
 // ---- loading and following changes (kivel-fs-loader.cpp) ----
 
@@ -188,6 +190,7 @@ void fs_backend_forget_model(KivelFileSystemBackend *backend);
 // Signals of the model, emitted by its parts.
 void fs_model_emit_finished_loading(KivelFileSystemModel *model, FsNode *folder);
 void fs_model_emit_voldev_mounted(KivelFileSystemModel *model, const gchar *uri);
+void fs_model_emit_row_removing(KivelFileSystemModel *model, FsNode *node);
 
 // Catalog text of the platform's file management library.
 const gchar *fs_text(const gchar *id);

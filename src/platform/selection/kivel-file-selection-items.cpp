@@ -14,26 +14,19 @@ GtkTreeSelection *kivel_file_selection_content_selection(KivelFileSelection *fs)
     return gtk_tree_view_get_selection(GTK_TREE_VIEW(fs->content_view));
 }
 
-static KivelContentEntry *listed_entry(KivelFileSelection *fs, const gchar *uri)
-{
-    if (!uri)
-        return nullptr;
-    auto entry = static_cast<KivelContentEntry *>(g_hash_table_lookup(fs->by_uri, uri));
-    return entry && entry->listed ? entry : nullptr;
-}
-
 // ---- Drawing --------------------------------------------------------------
 
-static KivelContentEntry *row_entry(GtkTreeModel *store, GtkTreeIter *row)
+// Cells read the model's row itself, so they show its latest state.
+static KivelFileSystemRow *shown_row(KivelFileSelection *fs, GtkTreeIter *iter)
 {
-    KivelContentEntry *entry = nullptr;
-    gtk_tree_model_get(store, row, KIVEL_CONTENT_STORE_ENTRY, &entry, -1);
-    return entry;
+    return kivel_content_list_row(fs->list, iter);
 }
 
-static void set_dimmed(KivelFileSelection *fs, GtkCellRenderer *cell, KivelContentEntry *entry)
+static void set_dimmed(KivelFileSelection *fs, GtkCellRenderer *cell, KivelFileSystemRow *row)
 {
-    gboolean dimmed = entry->uri && g_hash_table_contains(fs->dimmed, entry->uri);
+    const gchar *uri = kivel_file_system_row_get_uri(row);
+    gboolean dimmed =
+        uri && g_hash_table_size(fs->dimmed) && g_hash_table_contains(fs->dimmed, uri);
     g_object_set(cell, "sensitive", !dimmed, nullptr);
 }
 
@@ -50,50 +43,53 @@ static GdkPixbuf *large_icon(KivelFileSelection *fs, GdkPixbuf *icon)
     return scaled;
 }
 
-static void icon_cell(GtkTreeViewColumn *, GtkCellRenderer *cell, GtkTreeModel *store,
-                      GtkTreeIter *row, gpointer data)
+static void icon_cell(GtkTreeViewColumn *, GtkCellRenderer *cell, GtkTreeModel *, GtkTreeIter *iter,
+                      gpointer data)
 {
     KivelFileSelection *fs = KIVEL_FILE_SELECTION(data);
-    KivelContentEntry *entry = row_entry(store, row);
-    GdkPixbuf *icon = entry->icon;
+    KivelFileSystemRow *row = shown_row(fs, iter);
+    GdkPixbuf *icon = kivel_file_system_model_row_icon(KIVEL_FILE_SYSTEM_MODEL(fs->model), row);
     if (icon && fs->mode == KIVEL_FILE_SELECTION_MODE_THUMBNAILS)
         icon = large_icon(fs, icon);
     g_object_set(cell, "pixbuf", icon, nullptr);
-    set_dimmed(fs, cell, entry);
+    set_dimmed(fs, cell, row);
 }
 
-static void name_cell(GtkTreeViewColumn *, GtkCellRenderer *cell, GtkTreeModel *store,
-                      GtkTreeIter *row, gpointer data)
+static void name_cell(GtkTreeViewColumn *, GtkCellRenderer *cell, GtkTreeModel *, GtkTreeIter *iter,
+                      gpointer data)
 {
     KivelFileSelection *fs = KIVEL_FILE_SELECTION(data);
-    KivelContentEntry *entry = row_entry(store, row);
-    g_object_set(cell, "text", entry->display_name, nullptr);
-    set_dimmed(fs, cell, entry);
+    KivelFileSystemRow *row = shown_row(fs, iter);
+    g_object_set(cell, "text", kivel_file_system_row_get_display_name(row), nullptr);
+    set_dimmed(fs, cell, row);
 }
 
-static void date_cell(GtkTreeViewColumn *, GtkCellRenderer *cell, GtkTreeModel *store,
-                      GtkTreeIter *row, gpointer data)
+static void date_cell(GtkTreeViewColumn *, GtkCellRenderer *cell, GtkTreeModel *, GtkTreeIter *iter,
+                      gpointer data)
 {
     KivelFileSelection *fs = KIVEL_FILE_SELECTION(data);
-    KivelContentEntry *entry = row_entry(store, row);
+    KivelFileSystemRow *row = shown_row(fs, iter);
+    gint64 mtime = kivel_file_system_row_get_mtime(row);
     gchar text[64] = "";
-    time_t when = static_cast<time_t>(entry->mtime);
+    time_t when = static_cast<time_t>(mtime);
     struct tm local;
-    if (entry->mtime > 0 && localtime_r(&when, &local))
+    if (mtime > 0 && localtime_r(&when, &local))
         strftime(text, sizeof text, "%x %H:%M", &local);
     g_object_set(cell, "text", text, nullptr);
-    set_dimmed(fs, cell, entry);
+    set_dimmed(fs, cell, row);
 }
 
-static void size_cell(GtkTreeViewColumn *, GtkCellRenderer *cell, GtkTreeModel *store,
-                      GtkTreeIter *row, gpointer data)
+static void size_cell(GtkTreeViewColumn *, GtkCellRenderer *cell, GtkTreeModel *, GtkTreeIter *iter,
+                      gpointer data)
 {
     KivelFileSelection *fs = KIVEL_FILE_SELECTION(data);
-    KivelContentEntry *entry = row_entry(store, row);
-    gchar *text = entry->is_folder ? g_strdup("") : g_format_size(entry->size);
+    KivelFileSystemRow *row = shown_row(fs, iter);
+    gchar *text = kivel_file_system_row_is_folder(row)
+                      ? g_strdup("")
+                      : g_format_size(kivel_file_system_row_get_size(row));
     g_object_set(cell, "text", text, nullptr);
     g_free(text);
-    set_dimmed(fs, cell, entry);
+    set_dimmed(fs, cell, row);
 }
 
 // ---- Sorting by the column headers ----------------------------------------------
@@ -204,11 +200,12 @@ void kivel_file_selection_content_apply_headers(KivelFileSelection *fs)
 
 // ---- Public calls on content items ---------------------------------------
 
-static void collect_selected(GtkTreeModel *store, GtkTreePath *, GtkTreeIter *row, gpointer data)
+static void collect_selected(GtkTreeModel *model, GtkTreePath *, GtkTreeIter *iter, gpointer data)
 {
-    KivelContentEntry *entry = row_entry(store, row);
+    KivelFileSystemRow *row =
+        kivel_content_list_row(reinterpret_cast<KivelContentList *>(model), iter);
     auto list = static_cast<GSList **>(data);
-    *list = g_slist_prepend(*list, g_strdup(entry->uri));
+    *list = g_slist_prepend(*list, g_strdup(kivel_file_system_row_get_uri(row)));
 }
 
 GSList *kivel_file_selection_get_selected_uris(KivelFileSelection *fs)
@@ -224,10 +221,11 @@ gboolean kivel_file_selection_select_uri(KivelFileSelection *fs, const gchar *ur
 {
     g_return_val_if_fail(KIVEL_IS_FILE_SELECTION(fs), FALSE);
     g_return_val_if_fail(uri != nullptr, FALSE);
-    KivelContentEntry *entry = listed_entry(fs, uri);
-    if (!entry)
+    GtkTreeIter iter;
+    KivelFileSystemRow *row = kivel_file_selection_content_listed_row(fs, uri);
+    if (!row || !kivel_content_list_iter(fs->list, row, &iter))
         return FALSE;
-    gtk_tree_selection_select_iter(kivel_file_selection_content_selection(fs), &entry->row);
+    gtk_tree_selection_select_iter(kivel_file_selection_content_selection(fs), &iter);
     return TRUE;
 }
 
@@ -235,9 +233,10 @@ void kivel_file_selection_unselect_uri(KivelFileSelection *fs, const gchar *uri)
 {
     g_return_if_fail(KIVEL_IS_FILE_SELECTION(fs));
     g_return_if_fail(uri != nullptr);
-    KivelContentEntry *entry = listed_entry(fs, uri);
-    if (entry)
-        gtk_tree_selection_unselect_iter(kivel_file_selection_content_selection(fs), &entry->row);
+    GtkTreeIter iter;
+    KivelFileSystemRow *row = kivel_file_selection_content_listed_row(fs, uri);
+    if (row && kivel_content_list_iter(fs->list, row, &iter))
+        gtk_tree_selection_unselect_iter(kivel_file_selection_content_selection(fs), &iter);
 }
 
 void kivel_file_selection_select_all(KivelFileSelection *fs)
@@ -256,15 +255,15 @@ void kivel_file_selection_move_cursor_to_uri(KivelFileSelection *fs, const gchar
 {
     g_return_if_fail(KIVEL_IS_FILE_SELECTION(fs));
     g_return_if_fail(uri != nullptr);
-    KivelContentEntry *entry = listed_entry(fs, uri);
-    if (!entry) {
+    KivelFileSystemRow *row = kivel_file_selection_content_listed_row(fs, uri);
+    if (!row) {
         // The item may be on its way (a rename finishing): the cursor goes
         // there when it is listed.
         g_free(fs->pending_cursor_uri);
         fs->pending_cursor_uri = g_strdup(uri);
         return;
     }
-    GtkTreePath *path = gtk_tree_model_get_path(GTK_TREE_MODEL(fs->store), &entry->row);
+    GtkTreePath *path = kivel_content_list_path(fs->list, row);
     GtkTreeView *view = GTK_TREE_VIEW(fs->content_view);
     // Setting the cursor selects the row; edit mode keeps its marks.
     if (!fs->edit_mode)
@@ -290,16 +289,25 @@ gboolean kivel_file_selection_get_current_content_iter(KivelFileSelection *fs, G
         }
         g_list_free_full(rows, reinterpret_cast<GDestroyNotify>(gtk_tree_path_free));
     }
-    KivelContentEntry *entry = kivel_file_selection_content_entry_at(fs, cursor);
+    KivelFileSystemRow *row = kivel_file_selection_content_row_at(fs, cursor);
     if (cursor)
         gtk_tree_path_free(cursor);
-    return entry && kivel_file_selection_content_model_iter(fs, entry, iter);
+    if (!row)
+        return FALSE;
+    kivel_file_selection_content_model_iter(fs, row, iter);
+    return TRUE;
 }
 
 gint kivel_file_selection_get_content_count(KivelFileSelection *fs)
 {
     g_return_val_if_fail(KIVEL_IS_FILE_SELECTION(fs), 0);
-    return g_sequence_get_length(fs->shown);
+    return fs->list ? kivel_content_list_length(fs->list) : 0;
+}
+
+gboolean kivel_file_selection_content_is_complete(KivelFileSelection *fs)
+{
+    g_return_val_if_fail(KIVEL_IS_FILE_SELECTION(fs), FALSE);
+    return fs->fill_source == 0;
 }
 
 void kivel_file_selection_dim_uri(KivelFileSelection *fs, const gchar *uri)
@@ -307,12 +315,9 @@ void kivel_file_selection_dim_uri(KivelFileSelection *fs, const gchar *uri)
     g_return_if_fail(KIVEL_IS_FILE_SELECTION(fs));
     g_return_if_fail(uri != nullptr);
     g_hash_table_add(fs->dimmed, g_strdup(uri));
-    KivelContentEntry *entry = listed_entry(fs, uri);
-    if (entry) {
-        GtkTreePath *path = gtk_tree_model_get_path(GTK_TREE_MODEL(fs->store), &entry->row);
-        gtk_tree_model_row_changed(GTK_TREE_MODEL(fs->store), path, &entry->row);
-        gtk_tree_path_free(path);
-    }
+    KivelFileSystemRow *row = kivel_file_selection_content_listed_row(fs, uri);
+    if (row)
+        kivel_content_list_row_changed(fs->list, row);
 }
 
 void kivel_file_selection_undim_all(KivelFileSelection *fs)

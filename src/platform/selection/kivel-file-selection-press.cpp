@@ -112,16 +112,16 @@ static gboolean on_button_press(GtkWidget *view, GdkEventButton *event, gpointer
         // view's own handling, which selects, is for other rows only.
         if (content && path &&
             (fs->edit_mode || gtk_tree_selection_path_is_selected(selection, path))) {
-            KivelContentEntry *entry = kivel_file_selection_content_entry_at(fs, path);
-            press->tap_uri = entry ? g_strdup(entry->uri) : nullptr;
+            KivelFileSystemRow *row = kivel_file_selection_content_row_at(fs, path);
+            press->tap_uri = row ? g_strdup(kivel_file_system_row_get_uri(row)) : nullptr;
             handled = TRUE;
         }
     } else if (event->button == 1 && event->type == GDK_2BUTTON_PRESS) {
         // Elsewhere the second tap opens. In edit mode a double tap enters
         // a folder; on a file its taps just mark and unmark.
-        KivelContentEntry *entry =
-            content && fs->edit_mode ? kivel_file_selection_content_entry_at(fs, path) : nullptr;
-        if (entry && entry->is_folder) {
+        KivelFileSystemRow *row =
+            content && fs->edit_mode ? kivel_file_selection_content_row_at(fs, path) : nullptr;
+        if (row && kivel_file_system_row_is_folder(row)) {
             g_clear_pointer(&press->tap_uri, g_free);
             gtk_tree_view_row_activated(GTK_TREE_VIEW(view), path, nullptr);
         }
@@ -149,9 +149,11 @@ static gboolean activate_tapped(gpointer data)
     gchar *uri = press->activate_uri;
     press->activate_uri = nullptr;
     // Only while the pane still lists the item, wherever it moved.
-    auto entry = static_cast<KivelContentEntry *>(g_hash_table_lookup(fs->by_uri, uri));
-    if (press->activate_generation == fs->generation && entry && entry->listed) {
-        GtkTreePath *path = gtk_tree_model_get_path(GTK_TREE_MODEL(fs->store), &entry->row);
+    KivelFileSystemRow *row = press->activate_generation == fs->generation
+                                  ? kivel_file_selection_content_listed_row(fs, uri)
+                                  : nullptr;
+    GtkTreePath *path = row ? kivel_content_list_path(fs->list, row) : nullptr;
+    if (path) {
         gtk_tree_view_row_activated(GTK_TREE_VIEW(press->view), path, nullptr);
         gtk_tree_path_free(path);
     }
@@ -173,8 +175,8 @@ static void activate_later(KivelPanePress *press, const gchar *uri)
 static void tap_item(KivelPanePress *press, const gchar *tap, GdkEventButton *event)
 {
     GtkTreePath *here = path_at(press->view, event->x, event->y);
-    KivelContentEntry *entry = kivel_file_selection_content_entry_at(press->fs, here);
-    if (entry && g_strcmp0(entry->uri, tap) == 0) {
+    KivelFileSystemRow *row = kivel_file_selection_content_row_at(press->fs, here);
+    if (row && g_strcmp0(kivel_file_system_row_get_uri(row), tap) == 0) {
         gtk_widget_grab_focus(press->view);
         // Edit mode: the other marks stay.
         if (press->fs->edit_mode)

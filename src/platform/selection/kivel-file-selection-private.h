@@ -8,27 +8,30 @@ G_BEGIN_DECLS
 
 // Media servers' locations.
 #define KIVEL_UPNP_PREFIX "upnpav://"
-// The one column of the content pane's list store: the KivelContentEntry.
-#define KIVEL_CONTENT_STORE_ENTRY 0
-
-// One child row of the current folder, in the model's order. Rows that are
-// not listed (the loading placeholder, filtered items) have entries too, so
-// that a model position always finds its entry.
-typedef struct {
-    gchar *uri;
-    gchar *display_name;
-    gchar *collate_key;
-    gchar *mime_type;
-    GdkPixbuf *icon;
-    gint64 size;
-    gint64 mtime;
-    gboolean is_folder;
-    gboolean listed;
-    GSequenceIter *position; // in positions: the model's order
-    GSequenceIter *shown;    // in shown, while listed: the display order
-    GtkTreeIter row;         // in store, while listed
-    gint scratch;            // old display position while resorting
-} KivelContentEntry;
+// The content pane's tree model: the listed rows of the current folder in
+// display order, ordered by `compare` (two KivelFileSystemRow* and `data`).
+// Its one column holds the KivelFileSystemRow*.
+typedef struct _KivelContentList KivelContentList;
+GType kivel_content_list_get_type(void);
+// (transfer full)
+KivelContentList *kivel_content_list_new(GCompareDataFunc compare, gpointer data);
+gint kivel_content_list_length(KivelContentList *list);
+gboolean kivel_content_list_has(KivelContentList *list, KivelFileSystemRow *row);
+// FALSE when `row` is not listed.
+gboolean kivel_content_list_iter(KivelContentList *list, KivelFileSystemRow *row,
+                                 GtkTreeIter *iter);
+// (transfer full) (nullable)
+GtkTreePath *kivel_content_list_path(KivelContentList *list, KivelFileSystemRow *row);
+// (transfer none) (nullable)
+KivelFileSystemRow *kivel_content_list_row(KivelContentList *list, GtkTreeIter *iter);
+// Lists `row` in its place and says so to the view; its position.
+gint kivel_content_list_insert(KivelContentList *list, KivelFileSystemRow *row);
+void kivel_content_list_remove(KivelContentList *list, KivelFileSystemRow *row);
+// TRUE when the listed `row` still sorts between its neighbours.
+gboolean kivel_content_list_in_order(KivelContentList *list, KivelFileSystemRow *row);
+void kivel_content_list_row_changed(KivelContentList *list, KivelFileSystemRow *row);
+// Sorts again after the order changed, keeping the view's rows and marks.
+void kivel_content_list_resort(KivelContentList *list);
 
 // Items waiting to be selected as their rows are listed.
 typedef struct _KivelPendingSelection KivelPendingSelection;
@@ -69,15 +72,11 @@ struct _KivelFileSelection {
     gchar *current_uri;
     guint lost_folder_source;
 
-    // Content pane mirror of the current folder's listed children.
-    GtkListStore *store;
-    GSequence *positions; // KivelContentEntry*, the first model children in model order
-    GSequence *shown;     // KivelContentEntry*, listed ones in display order
-    GHashTable *by_uri;   // uri -> KivelContentEntry*
+    // Content pane: the current folder's listed rows.
+    KivelContentList *list;
+    gint considered; // the current folder's first model children looked at
     guint fill_source;
-    GQueue *leftovers; // mirrors of folders left, freed a slice at a time
-    guint reap_source;
-    guint generation; // counts mirror rebuilds, so a fill step notices one
+    guint generation; // counts list rebuilds, so a fill step notices one
     gchar *pending_cursor_uri;
     KivelPendingSelection *pending_selection; // NULL when none waits
     GHashTable *dimmed;                       // set of uris
@@ -114,14 +113,16 @@ void kivel_file_selection_emit_context_menu(KivelFileSelection *fs, gint pane);
 // reports a changed selection when it was another.
 void kivel_file_selection_set_active_pane_from_user(KivelFileSelection *fs, gint pane);
 
-// Content pane: building, the mirror's life and the model's changes.
+// Content pane: building, the list's life and the model's changes.
 void kivel_file_selection_content_init(KivelFileSelection *fs);
 // The content view with its columns.
 void kivel_file_selection_content_build_view(KivelFileSelection *fs);
 GtkTreeSelection *kivel_file_selection_content_selection(KivelFileSelection *fs);
 void kivel_file_selection_content_dispose(KivelFileSelection *fs);
-// Starts mirroring the current folder's children, dropping the old mirror.
+// Starts listing the current folder's children, dropping the old list.
 void kivel_file_selection_content_reload(KivelFileSelection *fs);
+// Drops the list at once, without listing anything: its rows are going.
+void kivel_file_selection_content_forget(KivelFileSelection *fs);
 // TRUE when the listing rules admit the item.
 gboolean kivel_file_selection_item_is_shown(KivelFileSelection *fs, const gchar *uri,
                                             gboolean is_folder, gboolean is_placeholder,
@@ -129,15 +130,19 @@ gboolean kivel_file_selection_item_is_shown(KivelFileSelection *fs, const gchar 
                                             gint item_type);
 void kivel_file_selection_content_row_inserted(KivelFileSelection *fs, gint index,
                                                GtkTreeIter *iter);
+void kivel_file_selection_content_row_removing(KivelFileSelection *fs, GtkTreeIter *iter);
 void kivel_file_selection_content_row_deleted(KivelFileSelection *fs, gint index);
 void kivel_file_selection_content_row_changed(KivelFileSelection *fs, gint index,
                                               GtkTreeIter *iter);
-void kivel_file_selection_content_rows_reordered(KivelFileSelection *fs, gint *new_order);
-// The model row of a listed entry (its position under the current folder).
-gboolean kivel_file_selection_content_model_iter(KivelFileSelection *fs, KivelContentEntry *entry,
-                                                 GtkTreeIter *iter);
-// (transfer none) (nullable) The entry shown at `path` of the content view.
-KivelContentEntry *kivel_file_selection_content_entry_at(KivelFileSelection *fs, GtkTreePath *path);
+void kivel_file_selection_content_rows_reordered(KivelFileSelection *fs);
+// The model row of a listed row.
+void kivel_file_selection_content_model_iter(KivelFileSelection *fs, KivelFileSystemRow *row,
+                                             GtkTreeIter *iter);
+// (transfer none) (nullable) The row shown at `path` of the content view.
+KivelFileSystemRow *kivel_file_selection_content_row_at(KivelFileSelection *fs, GtkTreePath *path);
+// (transfer none) (nullable) The listed row of `uri`.
+KivelFileSystemRow *kivel_file_selection_content_listed_row(KivelFileSelection *fs,
+                                                            const gchar *uri);
 void kivel_file_selection_content_apply_mode(KivelFileSelection *fs);
 void kivel_file_selection_content_apply_edit_mode(KivelFileSelection *fs);
 void kivel_file_selection_content_apply_headers(KivelFileSelection *fs);

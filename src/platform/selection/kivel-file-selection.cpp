@@ -270,6 +270,30 @@ static void on_model_row_inserted(GtkTreeModel *, GtkTreePath *path, GtkTreeIter
         kivel_file_selection_content_row_inserted(fs, index, iter);
 }
 
+// TRUE when `path` is the current folder or lies above it.
+static gboolean holds_or_is_current(KivelFileSelection *fs, GtkTreePath *path)
+{
+    GtkTreePath *current = fs->current ? gtk_tree_row_reference_get_path(fs->current) : nullptr;
+    gboolean holds = current && (gtk_tree_path_compare(path, current) == 0 ||
+                                 gtk_tree_path_is_ancestor(path, current));
+    if (current)
+        gtk_tree_path_free(current);
+    return holds;
+}
+
+static void on_model_row_removing(KivelFileSystemModel *model, GtkTreeIter *iter, gpointer data)
+{
+    KivelFileSelection *fs = KIVEL_FILE_SELECTION(data);
+    GtkTreePath *path = gtk_tree_model_get_path(GTK_TREE_MODEL(model), iter);
+    gint index;
+    // The listed rows go with their folder, without a word each.
+    if (holds_or_is_current(fs, path))
+        kivel_file_selection_content_forget(fs);
+    else if (child_of_current(fs, path, &index))
+        kivel_file_selection_content_row_removing(fs, iter);
+    gtk_tree_path_free(path);
+}
+
 static void on_model_row_deleted(GtkTreeModel *, GtkTreePath *path, gpointer data)
 {
     KivelFileSelection *fs = KIVEL_FILE_SELECTION(data);
@@ -302,12 +326,12 @@ static void on_model_row_changed(GtkTreeModel *model, GtkTreePath *path, GtkTree
     }
 }
 
-static void on_model_rows_reordered(GtkTreeModel *, GtkTreePath *path, GtkTreeIter *,
-                                    gpointer new_order, gpointer data)
+static void on_model_rows_reordered(GtkTreeModel *, GtkTreePath *path, GtkTreeIter *, gpointer,
+                                    gpointer data)
 {
     KivelFileSelection *fs = KIVEL_FILE_SELECTION(data);
     if (is_current_folder(fs, path))
-        kivel_file_selection_content_rows_reordered(fs, static_cast<gint *>(new_order));
+        kivel_file_selection_content_rows_reordered(fs);
 }
 
 static void on_model_finished_loading(KivelFileSystemModel *model, GtkTreeIter *folder,
@@ -333,13 +357,13 @@ static void on_content_row_activated(GtkTreeView *view, GtkTreePath *path, GtkTr
     KivelFileSelection *fs = KIVEL_FILE_SELECTION(data);
     // A double click activates on its second press: its release is no tap.
     g_clear_pointer(&fs->content_press.tap_uri, g_free);
-    KivelContentEntry *entry = kivel_file_selection_content_entry_at(fs, path);
-    if (!entry)
+    KivelFileSystemRow *row = kivel_file_selection_content_row_at(fs, path);
+    if (!row)
         return;
-    if (entry->is_folder) {
-        GtkTreeIter row;
-        if (kivel_file_selection_content_model_iter(fs, entry, &row))
-            kivel_file_selection_change_current_folder(fs, &row);
+    if (kivel_file_system_row_is_folder(row)) {
+        GtkTreeIter folder;
+        kivel_file_selection_content_model_iter(fs, row, &folder);
+        kivel_file_selection_change_current_folder(fs, &folder);
         return;
     }
     if (fs->edit_mode)
@@ -408,6 +432,8 @@ static void connect_model(KivelFileSelection *fs)
         g_signal_connect(fs->model, "rows-reordered", G_CALLBACK(on_model_rows_reordered), fs);
     fs->model_handlers[4] =
         g_signal_connect(fs->model, "finished-loading", G_CALLBACK(on_model_finished_loading), fs);
+    fs->model_handlers[5] =
+        g_signal_connect(fs->model, "row-removing", G_CALLBACK(on_model_row_removing), fs);
     fs->current_uri = g_strdup(KIVEL_FILE_SYSTEM_ROOT_URI);
     kivel_file_selection_content_reload(fs);
 }

@@ -110,6 +110,9 @@ void kivel_file_selection_set_mode(KivelFileSelection *fs, KivelFileSelectionMod
 GtkWidget *kivel_file_selection_get_navigation_view(KivelFileSelection *fs);
 GtkWidget *kivel_file_selection_get_content_view(KivelFileSelection *fs);
 gint kivel_file_selection_get_content_count(KivelFileSelection *fs);
+// TRUE when the content pane lists every item the model has of the current
+// folder now (no fill is under way).
+gboolean kivel_file_selection_content_is_complete(KivelFileSelection *fs);
 // TRUE while `uri` is dimmed.
 gboolean kivel_file_selection_uri_is_dimmed(KivelFileSelection *fs, const gchar *uri);
 // How long one step of filling the content pane may run (15 ms).

@@ -100,15 +100,24 @@ bool SelectionTest::await_count(int n, int timeout_ms)
                       timeout_ms);
 }
 
-static std::string cell_text(GtkTreeView *view, int column_index, int row, int cell_index)
+// (transfer full) The renderers of a column, set up to draw row `row`; NULL
+// when there is no such row.
+static GList *cells_for_row(GtkTreeView *view, int column_index, int row)
 {
     GtkTreeModel *store = gtk_tree_view_get_model(view);
     GtkTreeIter iter;
     if (!gtk_tree_model_iter_nth_child(store, &iter, nullptr, row))
-        return "<no row>";
+        return nullptr;
     GtkTreeViewColumn *column = gtk_tree_view_get_column(view, column_index);
     gtk_tree_view_column_cell_set_cell_data(column, store, &iter, FALSE, FALSE);
-    GList *cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(column));
+    return gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(column));
+}
+
+static std::string cell_text(GtkTreeView *view, int column_index, int row, int cell_index)
+{
+    GList *cells = cells_for_row(view, column_index, row);
+    if (!cells)
+        return "<no row>";
     gchar *text = nullptr;
     g_object_get(g_list_nth_data(cells, cell_index), "text", &text, nullptr);
     g_list_free(cells);
@@ -124,6 +133,23 @@ std::vector<std::string> SelectionTest::names() const
     for (int row = 0; row < n; row++)
         shown.push_back(cell_text(content_view(), 0, row, 1));
     return shown;
+}
+
+std::string SelectionTest::name_at(int row) const
+{
+    return cell_text(content_view(), 0, row, 1);
+}
+
+GdkPixbuf *SelectionTest::icon_at(int row) const
+{
+    GList *cells = cells_for_row(content_view(), 0, row);
+    GdkPixbuf *icon = nullptr;
+    if (cells)
+        g_object_get(g_list_nth_data(cells, 0), "pixbuf", &icon, nullptr);
+    g_list_free(cells);
+    if (icon)
+        g_object_unref(icon); // the model keeps it
+    return icon;
 }
 
 std::string SelectionTest::column_text(int column, int row) const

@@ -46,6 +46,9 @@ class SelectionTest : public ::testing::Test
     std::vector<std::string> names() const;
     // The text of another column ("date" or "size") of row `row`.
     std::string column_text(int column, int row) const;
+    std::string name_at(int row) const;
+    // (transfer none) The icon row `row` shows.
+    GdkPixbuf *icon_at(int row) const;
     // The row showing `name`, or -1.
     int row_of(const std::string &name) const;
     // Presses mouse `button` on row `row`, `after_ms` after the last event

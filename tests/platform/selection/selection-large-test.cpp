@@ -1,0 +1,173 @@
+// Large folders: the content pane stays in step with the model through the
+// disk's changes and new orders, a folder entered again lists every row, and
+// cells show what the model holds the moment it changes.
+#include "platform/selection/selection-fixture.h"
+
+#include <gio/gio.h>
+#include <glib/gstdio.h>
+#include <algorithm>
+#include <map>
+
+using namespace ulvo_test;
+using namespace selection_test;
+using Names = std::vector<std::string>;
+
+namespace
+{
+
+class SelectionLarge : public SelectionTest
+{
+  protected:
+    std::map<std::string, size_t> sizes; // what is on disk: name -> bytes
+
+    void add(const std::string &dir, const std::string &name, size_t size)
+    {
+        write_file(dir + "/" + name, std::string(size, 'x'));
+        sizes[name] = size;
+    }
+    Names by_name() const
+    {
+        Names names;
+        for (const auto &entry : sizes)
+            names.push_back(entry.first);
+        return names;
+    }
+    // Largest first; equal sizes by name.
+    Names by_size_descending() const
+    {
+        Names names = by_name();
+        std::stable_sort(names.begin(), names.end(),
+                         [&](const auto &a, const auto &b) { return sizes.at(a) > sizes.at(b); });
+        return names;
+    }
+    bool listed_in_order(const Names &expected)
+    {
+        return pump_until([&] { return names() == expected; });
+    }
+};
+
+static std::string numbered(const char *prefix, int i)
+{
+    gchar *name = g_strdup_printf("%s%05d", prefix, i);
+    std::string result = name;
+    g_free(name);
+    return result;
+}
+
+TEST_F(SelectionLarge, ThousandsOfRowsFollowCreatesDeletesRenamesAndNewOrders)
+{
+    std::string dir = folder("many");
+    for (int i = 0; i < 4000; i++)
+        add(dir, numbered("f", i), size_t(i % 13));
+    build();
+    enter(dir);
+    ASSERT_TRUE(await_count(4000));
+    ASSERT_EQ(names(), by_name());
+
+    // From a shell, while the folder is shown.
+    for (int i = 0; i < 4000; i += 37) {
+        ASSERT_EQ(g_remove((dir + "/" + numbered("f", i)).c_str()), 0);
+        sizes.erase(numbered("f", i));
+    }
+    for (int i = 1; i < 4000; i += 97) {
+        if (i % 37 == 0)
+            continue; // gone already
+        std::string from = numbered("f", i), to = numbered("r", i);
+        ASSERT_EQ(g_rename((dir + "/" + from).c_str(), (dir + "/" + to).c_str()), 0);
+        sizes[to] = sizes[from];
+        sizes.erase(from);
+    }
+    for (int i = 0; i < 60; i++)
+        add(dir, numbered("n", i), 20 + size_t(i));
+    EXPECT_TRUE(listed_in_order(by_name())) << "the pane lists " << names().size();
+
+    kivel_file_selection_set_sort_key(fs(), KIVEL_FILE_SELECTION_SORT_KEY_SIZE,
+                                      GTK_SORT_DESCENDING);
+    EXPECT_EQ(names(), by_size_descending());
+
+    // A file that grows moves to its place in the order in force.
+    add(dir, numbered("f", 5), 500);
+    EXPECT_TRUE(listed_in_order(by_size_descending()));
+
+    // The end of the list is reachable and its last file can be selected.
+    std::string last = by_size_descending().back();
+    GtkTreePath *end = gtk_tree_path_new_from_indices(int(sizes.size()) - 1, -1);
+    gtk_tree_view_scroll_to_cell(content_view(), end, nullptr, FALSE, 0, 0);
+    gtk_tree_path_free(end);
+    ASSERT_TRUE(kivel_file_selection_select_uri(fs(), uri_of(dir + "/" + last).c_str()));
+    EXPECT_EQ(selected_uris(), (std::vector<std::string>{uri_of(dir + "/" + last)}));
+
+    // Deleted from a shell, the selected last row goes.
+    ASSERT_EQ(g_remove((dir + "/" + last).c_str()), 0);
+    sizes.erase(last);
+    EXPECT_TRUE(listed_in_order(by_size_descending()));
+    EXPECT_TRUE(selected_uris().empty());
+
+    kivel_file_selection_set_sort_key(fs(), KIVEL_FILE_SELECTION_SORT_KEY_NAME, GTK_SORT_ASCENDING);
+    EXPECT_EQ(names(), by_name());
+}
+
+TEST_F(SelectionLarge, ALoadedFolderEnteredAgainListsEveryRow)
+{
+    // More rows than one fill step can take.
+    const int count = 30000;
+    std::string dir = folder("again");
+    for (int i = 0; i < count; i++)
+        write_file(dir + "/" + numbered("g", i));
+    build();
+    enter(dir);
+    ASSERT_TRUE(await_count(count, 60000));
+
+    for (int trip = 0; trip < 2; trip++) {
+        GError *error = nullptr;
+        ASSERT_TRUE(kivel_file_selection_set_current_folder_uri(fs(), "files:///", &error));
+        ASSERT_TRUE(pump_until([&] { return kivel_file_selection_content_is_complete(fs()); }));
+        enter(dir);
+        ASSERT_TRUE(
+            pump_until([&] { return kivel_file_selection_content_is_complete(fs()); }, 60000));
+        ASSERT_EQ(kivel_file_selection_get_content_count(fs()), count);
+        EXPECT_EQ(name_at(0), numbered("g", 0));
+        EXPECT_EQ(name_at(count - 1), numbered("g", count - 1));
+    }
+}
+
+TEST_F(SelectionLarge, CellsShowTheModelsRowTheMomentItChanges)
+{
+    std::string dir = folder("cells");
+    add(dir, "a.txt", 1);
+    build();
+    kivel_file_selection_set_column_headers(fs(), TRUE);
+    enter(dir);
+    ASSERT_TRUE(await_count(1));
+
+    // The size column, as soon as the model has the new size.
+    GtkTreeIter row;
+    std::string uri = uri_of(dir + "/a.txt");
+    write_file(dir + "/a.txt", std::string(5000, 'x'));
+    ASSERT_TRUE(pump_until([&] {
+        gint64 size = 0;
+        return kivel_file_system_model_search_uri(model(), uri.c_str(), &row, nullptr, TRUE) &&
+               (gtk_tree_model_get(model_, &row, KIVEL_FILE_SYSTEM_MODEL_SIZE, &size, -1),
+                size == 5000);
+    }));
+    gchar *size = g_format_size(5000);
+    EXPECT_EQ(column_text(2, 0), size);
+    g_free(size);
+
+    // The name and the icon, as soon as the model has the renamed file.
+    ASSERT_EQ(g_rename((dir + "/a.txt").c_str(), (dir + "/b.png").c_str()), 0);
+    std::string renamed = uri_of(dir + "/b.png");
+    ASSERT_TRUE(pump_until([&] {
+        return kivel_file_system_model_search_uri(model(), renamed.c_str(), &row, nullptr, TRUE) &&
+               !kivel_file_system_model_search_uri(model(), uri.c_str(), nullptr, nullptr, TRUE);
+    }));
+    EXPECT_EQ(names(), (Names{"b.png"}));
+    GdkPixbuf *expected = nullptr;
+    gtk_tree_model_get(model_, &row, KIVEL_FILE_SYSTEM_MODEL_ICON, &expected, -1);
+    EXPECT_NE(expected, nullptr);
+    EXPECT_EQ(icon_at(0), expected);
+    if (expected)
+        g_object_unref(expected);
+}
+
+} // namespace
