@@ -66,40 +66,11 @@ static void on_navi_row_activated(GtkTreeView *view, GtkTreePath *path, GtkTreeV
         gtk_tree_view_expand_row(view, path, FALSE);
 }
 
-// Tells the filter's views that a row gained or lost children.
-static void forward_child_toggled(GtkTreeModel *, GtkTreePath *path, GtkTreeIter *, gpointer data)
-{
-    GtkTreeModel *filter = GTK_TREE_MODEL(data);
-    GtkTreePath *shown =
-        gtk_tree_model_filter_convert_child_path_to_path(GTK_TREE_MODEL_FILTER(filter), path);
-    GtkTreeIter iter;
-    if (shown && gtk_tree_model_get_iter(filter, &iter, shown))
-        gtk_tree_model_row_has_child_toggled(filter, shown, &iter);
-    if (shown)
-        gtk_tree_path_free(shown);
-}
-
-// When a shown row gets its first child, the filter's own handler builds the
-// row's child level again although its views had it built already, and loses
-// the first one. The views ask for the level themselves when told.
-static void replace_child_toggled_handler(GtkTreeModel *model, GtkTreeModel *filter)
-{
-    gulong handler = g_signal_handler_find(
-        model, GSignalMatchType(G_SIGNAL_MATCH_ID | G_SIGNAL_MATCH_DATA),
-        g_signal_lookup("row-has-child-toggled", GTK_TYPE_TREE_MODEL), 0, nullptr, nullptr, filter);
-    if (!handler)
-        return;
-    g_signal_handler_block(model, handler);
-    g_signal_connect_object(model, "row-has-child-toggled", G_CALLBACK(forward_child_toggled),
-                            filter, GConnectFlags(0));
-}
-
 void kivel_file_selection_navigation_attach(KivelFileSelection *fs)
 {
     if (fs->navi_filter || !fs->model)
         return;
-    fs->navi_filter = gtk_tree_model_filter_new(fs->model, nullptr);
-    replace_child_toggled_handler(fs->model, fs->navi_filter);
+    fs->navi_filter = kivel_file_system_model_tree_filter_new(fs->model);
     gtk_tree_model_filter_set_visible_func(GTK_TREE_MODEL_FILTER(fs->navi_filter), navi_row_visible,
                                            fs, nullptr);
     fs->navi_signal_blocked++;
