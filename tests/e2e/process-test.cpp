@@ -170,6 +170,12 @@ std::vector<std::string> bare_environment(const std::vector<std::string> &extra)
                                     std::string("DBUS_SESSION_BUS_ADDRESS=") +
                                         g_getenv("DBUS_SESSION_BUS_ADDRESS"),
                                     "HOME=" + ulvo_test::test_home()};
+    // The checker's settings (leak suppressions among them) go along.
+    for (const char *name :
+         {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS", "G_SLICE", "G_DEBUG"}) {
+        if (const gchar *value = g_getenv(name))
+            env.push_back(std::string(name) + "=" + value);
+    }
     env.insert(env.end(), extra.begin(), extra.end());
     return env;
 }

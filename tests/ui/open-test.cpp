@@ -144,7 +144,9 @@ TEST_F(OpenTest, ProgramsGetTheEnvironmentTheFileManagerWasStartedWith)
     enter(dir, 1);
     select_only({dir + "/a.png"});
     // GIO has read where the applications are before the variable moves.
-    ASSERT_TRUE(g_app_info_get_default_for_type("image/png", FALSE));
+    GAppInfo *viewer = g_app_info_get_default_for_type("image/png", FALSE);
+    ASSERT_TRUE(viewer);
+    g_object_unref(viewer);
 
     // Started without it: the program sets it for itself only.
     g_unsetenv("XDG_DATA_HOME");

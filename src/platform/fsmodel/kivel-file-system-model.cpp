@@ -519,3 +519,34 @@ void kivel_file_system_model_reload_uri(KivelFileSystemModel *model, const gchar
         fs_reload_folder(model, node);
     g_free(path);
 }
+
+// Tells the filter's views that a row gained or lost children.
+static void forward_child_toggled(GtkTreeModel *, GtkTreePath *path, GtkTreeIter *, gpointer data)
+{
+    GtkTreeModel *filter = GTK_TREE_MODEL(data);
+    GtkTreePath *shown =
+        gtk_tree_model_filter_convert_child_path_to_path(GTK_TREE_MODEL_FILTER(filter), path);
+    GtkTreeIter iter;
+    if (shown && gtk_tree_model_get_iter(filter, &iter, shown))
+        gtk_tree_model_row_has_child_toggled(filter, shown, &iter);
+    if (shown)
+        gtk_tree_path_free(shown);
+}
+
+// When a shown row gets its first child, the filter's own handler builds the
+// row's child level again although its views had it built already, and loses
+// the first one. The views ask for the level themselves when told.
+GtkTreeModel *kivel_file_system_model_tree_filter_new(GtkTreeModel *model)
+{
+    g_return_val_if_fail(GTK_IS_TREE_MODEL(model), nullptr);
+    GtkTreeModel *filter = gtk_tree_model_filter_new(model, nullptr);
+    gulong handler = g_signal_handler_find(
+        model, GSignalMatchType(G_SIGNAL_MATCH_ID | G_SIGNAL_MATCH_DATA),
+        g_signal_lookup("row-has-child-toggled", GTK_TYPE_TREE_MODEL), 0, nullptr, nullptr, filter);
+    if (handler) {
+        g_signal_handler_block(model, handler);
+        g_signal_connect_object(model, "row-has-child-toggled", G_CALLBACK(forward_child_toggled),
+                                filter, GConnectFlags(0));
+    }
+    return filter;
+}

@@ -179,4 +179,8 @@ gchar *kivel_file_system_backend_make_path(KivelFileSystemBackend *backend, cons
 // parent, and "files:///" has none (NULL).
 gchar *kivel_file_system_backend_get_parent(KivelFileSystemBackend *backend, const gchar *path);
 
+// (transfer full) A GtkTreeModelFilter over the whole of `model` that keeps
+// no child level it no longer reaches.
+GtkTreeModel *kivel_file_system_model_tree_filter_new(GtkTreeModel *model);
+
 G_END_DECLS

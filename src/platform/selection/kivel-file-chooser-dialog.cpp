@@ -338,7 +338,7 @@ static void attach_tree(KivelFileChooserDialog *self)
 {
     if (self->filter || !self->model || self->action != GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER)
         return;
-    self->filter = gtk_tree_model_filter_new(GTK_TREE_MODEL(self->model), nullptr);
+    self->filter = kivel_file_system_model_tree_filter_new(GTK_TREE_MODEL(self->model));
     gtk_tree_model_filter_set_visible_func(GTK_TREE_MODEL_FILTER(self->filter), folder_row_shown,
                                            self, nullptr);
     gtk_tree_view_set_model(GTK_TREE_VIEW(self->tree_view), self->filter);

@@ -70,7 +70,7 @@ void kivel_file_selection_navigation_attach(KivelFileSelection *fs)
 {
     if (fs->navi_filter || !fs->model)
         return;
-    fs->navi_filter = gtk_tree_model_filter_new(fs->model, nullptr);
+    fs->navi_filter = kivel_file_system_model_tree_filter_new(fs->model);
     gtk_tree_model_filter_set_visible_func(GTK_TREE_MODEL_FILTER(fs->navi_filter), navi_row_visible,
                                            fs, nullptr);
     fs->navi_signal_blocked++;

@@ -38,10 +38,21 @@ static gboolean on_button_release(GtkWidget *menu, GdkEventButton *event, gpoint
     return TRUE;
 }
 
+static void drop_own_reference(GtkWidget *menu, gpointer)
+{
+    g_signal_handlers_disconnect_by_func(menu, reinterpret_cast<gpointer>(drop_own_reference),
+                                         nullptr);
+    g_object_unref(menu);
+}
+
 GtkWidget *kivel_gtk_menu_new(void)
 {
     kivel_gtk_menu_register_signals();
     GtkWidget *menu = gtk_menu_new();
+    // A popped-up menu that no widget holds stays floating, and destroying
+    // it would not free it: like a window, it owns itself until destroyed.
+    g_object_ref_sink(menu);
+    g_signal_connect(menu, "destroy", G_CALLBACK(drop_own_reference), nullptr);
     g_signal_connect(menu, "button-release-event", G_CALLBACK(on_button_release), nullptr);
     return menu;
 }

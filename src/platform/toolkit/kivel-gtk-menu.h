@@ -5,9 +5,9 @@
 
 G_BEGIN_DECLS
 
-// (transfer full, floating) A new GtkMenu. A tap (button release) on one of
-// its visible but insensitive items closes the menu and emits
-// "insensitive-press" on the item.
+// (transfer none) A new GtkMenu that, like a window, lives until it is
+// destroyed. A tap (button release) on one of its visible but insensitive
+// items closes the menu and emits "insensitive-press" on the item.
 GtkWidget *kivel_gtk_menu_new(void);
 
 // Registers the signal "insensitive-press" (void (GtkWidget *item, gpointer))
