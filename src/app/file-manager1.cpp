@@ -43,8 +43,10 @@ static GDBusNodeInfo *introspection;
 
 static gboolean is_usable_uri(const gchar *uri)
 {
-    return uri && g_utf8_validate(uri, -1, nullptr) && ulvo_vfs_uri_is_valid(uri) &&
-           g_uri_parse_scheme(uri) != nullptr;
+    if (!uri || !g_utf8_validate(uri, -1, nullptr) || !ulvo_vfs_uri_is_valid(uri))
+        return FALSE;
+    ulvo::GCharPtr scheme(g_uri_parse_scheme(uri));
+    return scheme != nullptr;
 }
 
 static KivelFileSelection *main_selection(void)
