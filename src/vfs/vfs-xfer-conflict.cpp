@@ -120,7 +120,10 @@ int rename_letter_case(const char *from, const char *to)
     if (rename_no_replace(temp.c_str(), to) == 0)
         return 0;
     int errnum = errno;
-    rename(temp.c_str(), from);
+    // The file keeps its old name; failing that, the person must learn
+    // where it is rather than find it gone.
+    if (rename_no_replace(temp.c_str(), from) != 0)
+        g_warning("Could not give %s its name back; it is kept as %s", from, temp.c_str());
     errno = errnum;
     return -1;
 }
