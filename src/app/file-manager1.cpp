@@ -41,14 +41,6 @@ static GDBusNodeInfo *introspection;
 #define PROPERTIES_WAIT_MS 100
 #define PROPERTIES_WAIT_TICKS 100
 
-static gboolean is_usable_uri(const gchar *uri)
-{
-    if (!uri || !g_utf8_validate(uri, -1, nullptr) || !ulvo_vfs_uri_is_valid(uri))
-        return FALSE;
-    ulvo::GCharPtr scheme(g_uri_parse_scheme(uri));
-    return scheme != nullptr;
-}
-
 static KivelFileSelection *main_selection(void)
 {
     if (!global_ofm || !global_ofm->file_selection)
@@ -83,8 +75,7 @@ static gboolean show_items(const gchar *const *uris, GError **error)
     same_folder = g_slist_reverse(same_folder);
     kivel_file_selection_select_uris_when_listed(fs, folder.get(), same_folder);
     g_slist_free(same_folder);
-    ulvo_fm_open_folder(folder.get());
-    return TRUE;
+    return ulvo_fm_open_folder(folder.get(), error);
 }
 
 static gboolean first_selected_is(KivelFileSelection *fs, const gchar *uri)
@@ -140,8 +131,8 @@ static gboolean check_uris(const gchar *const *uris, GError **error)
         return FALSE;
     }
     for (const gchar *const *u = uris; *u; u++) {
-        if (!is_usable_uri(*u)) {
-            g_set_error(error, G_DBUS_ERROR, G_DBUS_ERROR_INVALID_ARGS, "Not a URI: %s", *u);
+        if (const gchar *problem = ulvo_fm_location_uri_problem(*u)) {
+            g_set_error(error, G_DBUS_ERROR, G_DBUS_ERROR_INVALID_ARGS, "%s %s", *u, problem);
             return FALSE;
         }
     }
@@ -153,8 +144,7 @@ static gboolean dispatch(const gchar *method, const gchar *const *uris, GError *
     if (!check_uris(uris, error))
         return FALSE;
     if (strcmp(method, "ShowFolders") == 0) {
-        ulvo_fm_open_folder(uris[0]);
-        return TRUE;
+        return ulvo_fm_open_folder(uris[0], error);
     }
     if (strcmp(method, "ShowItems") == 0)
         return show_items(uris, error);

@@ -13,7 +13,12 @@ gint ulvo_fm_rpc_handler(const gchar *interface, const gchar *method, GArray *ar
 // forgets the folder.
 void ulvo_fm_show_pending_folder(void);
 
+// Why `uri` can never be a place of this file manager (a static text that
+// completes "the location ..."), or NULL.
+const gchar *ulvo_fm_location_uri_problem(const gchar *uri);
+
 // Shows the folder `uri` now, or once it appears (a card being mounted).
-void ulvo_fm_open_folder(const gchar *uri);
+// FALSE, with `error` set, when it can never be shown as a folder.
+gboolean ulvo_fm_open_folder(const gchar *uri, GError **error);
 
 G_END_DECLS

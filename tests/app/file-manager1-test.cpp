@@ -156,3 +156,112 @@ TEST(FileManager1, TheNameIsNotTakenFromAnotherOwner)
         return !owner.empty() && owner != other;
     }));
 }
+
+namespace
+{
+
+// Answers the first dialog that shows, once its labels read `name`, noting
+// what it showed; gives up after 20 s so that a fault fails instead of hangs.
+struct DialogWatch {
+    std::string name;
+    std::string text;
+    bool details_open = false;
+    bool answered = false;
+    gint64 deadline = g_get_monotonic_time() + 20 * G_USEC_PER_SEC;
+};
+
+gboolean answer_dialog(gpointer data)
+{
+    auto *watch = static_cast<DialogWatch *>(data);
+    GtkWidget *dialog = ulvo_test::find_showing_dialog();
+    if (!dialog)
+        return g_get_monotonic_time() < watch->deadline;
+    watch->text = ulvo_test::collect_label_text(dialog);
+    if (watch->text.find(watch->name) == std::string::npos &&
+        g_get_monotonic_time() < watch->deadline)
+        return TRUE;
+    watch->details_open = details_dialog_open;
+    watch->answered = true;
+    gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_DELETE_EVENT);
+    return FALSE;
+}
+
+bool await_bus_name(const char *name)
+{
+    return ulvo_test::pump_until([&] { return !name_owner(name).empty(); });
+}
+
+} // namespace
+
+TEST(FileManager1, ShowItemPropertiesOpensTheDetailsOfTheFirstItem)
+{
+    std::string folder = docs_dir() + "/Shared";
+    ulvo_test::write_file(folder + "/first.txt", "12345");
+    ulvo_test::write_file(folder + "/second.txt", "x");
+    UlvoFmBrowser *browser = start_browser();
+    ASSERT_TRUE(await_construction(browser));
+    ASSERT_TRUE(await_bus_name(ULVO_FM_FILE_MANAGER1_NAME));
+
+    DialogWatch watch;
+    watch.name = "first.txt";
+    guint id = gdk_threads_add_timeout(20, answer_dialog, &watch);
+    std::string first = file_uri(folder + "/first.txt");
+    ToolResult shown = call_file_manager(
+        "ShowItemProperties", "['" + first + "','" + file_uri(folder + "/second.txt") + "']");
+    ASSERT_TRUE(shown.ok) << shown.error;
+    ASSERT_TRUE(ulvo_test::pump_until([&] { return watch.answered; }, 25000));
+    if (!watch.answered)
+        g_source_remove(id);
+    EXPECT_NE(watch.text.find("first.txt"), std::string::npos) << watch.text;
+    EXPECT_EQ(watch.text.find("second.txt"), std::string::npos) << watch.text;
+    EXPECT_TRUE(watch.details_open);
+    EXPECT_FALSE(details_dialog_open);
+    EXPECT_EQ(current_folder(browser), file_uri(folder));
+    EXPECT_EQ(selected(browser), std::vector<std::string>{first});
+}
+
+TEST(FileManager1, BadRequestsAreRefusedAndLoseNothing)
+{
+    std::string folder = docs_dir() + "/Shared";
+    ulvo_test::write_file(folder + "/a.txt", "keep");
+    ulvo_test::make_dir(docs_dir() + "/Other");
+    UlvoFmBrowser *browser = start_browser();
+    ASSERT_TRUE(await_construction(browser));
+    ASSERT_TRUE(await_bus_name(ULVO_FM_FILE_MANAGER1_NAME));
+    ToolResult first = call_file_manager("ShowFolders", "['" + file_uri(folder) + "']");
+    ASSERT_TRUE(first.ok) << first.error;
+    ASSERT_TRUE(ulvo_test::pump_until([&] { return current_folder(browser) == file_uri(folder); }));
+
+    const std::string a = file_uri(folder + "/a.txt");
+    const std::string bad[] = {
+        "@as []",
+        "['Shared/a.txt']",
+        "['" + file_uri(folder) + "/../Other']",
+        "['" + file_uri(folder) + "/%2E%2E/Other']",
+        "['" + a + "','" + file_uri(folder) + "/../../..']",
+        "['http://example.com/Shared/a.txt']",
+        "['mailto:someone@example.com']",
+    };
+    for (const char *method : {"ShowItems", "ShowFolders", "ShowItemProperties"}) {
+        for (const std::string &uris : bad) {
+            SCOPED_TRACE(std::string(method) + " " + uris);
+            ToolResult refused = call_file_manager(method, uris);
+            EXPECT_FALSE(refused.ok);
+            EXPECT_NE(refused.error.find("Error"), std::string::npos) << refused.error;
+        }
+    }
+    // A file is no folder to show.
+    ToolResult file_as_folder = call_file_manager("ShowFolders", "['" + a + "']");
+    EXPECT_FALSE(file_as_folder.ok);
+    EXPECT_NE(file_as_folder.error.find("not a folder"), std::string::npos) << file_as_folder.error;
+
+    EXPECT_EQ(pending_folder_uri, nullptr);
+    EXPECT_EQ(ulvo_test::find_showing_dialog(), nullptr);
+    EXPECT_EQ(current_folder(browser), file_uri(folder));
+    EXPECT_TRUE(ulvo_test::path_exists(folder + "/a.txt"));
+    ToolResult other =
+        call_file_manager("ShowFolders", "['" + file_uri(docs_dir() + "/Other") + "']");
+    ASSERT_TRUE(other.ok) << other.error;
+    EXPECT_TRUE(ulvo_test::pump_until(
+        [&] { return current_folder(browser) == file_uri(docs_dir() + "/Other"); }));
+}
