@@ -4,6 +4,7 @@
 #include "support/ui-test.h"
 
 #include <gio/gio.h>
+#include <glib/gstdio.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -177,6 +178,46 @@ std::string read_saved_state_file()
     std::string out(contents, length);
     g_free(contents);
     return out;
+}
+
+std::string state_after_covering(GtkWidget *cover)
+{
+    EXPECT_TRUE(call_program("top_application"));
+    EXPECT_TRUE(ulvo_test::pump_until([&] { return !gtk_window_is_active(GTK_WINDOW(cover)); }));
+    g_unlink(saved_state_file().c_str());
+    // The program takes itself for topmost once its focus has settled, out
+    // of this process's sight: a moment is left for that.
+    ulvo_test::pump_for(300);
+    gtk_window_present(GTK_WINDOW(cover));
+    ulvo_test::pump_until([] { return ulvo_test::path_exists(saved_state_file()); }, 5000);
+    return read_saved_state_file();
+}
+
+bool await_saved_state(GtkWidget *cover, const std::string &expected)
+{
+    gint64 deadline = g_get_monotonic_time() + 15 * G_USEC_PER_SEC;
+    std::string state;
+    while (g_get_monotonic_time() < deadline) {
+        state = state_after_covering(cover);
+        if (state == expected)
+            return true;
+    }
+    ADD_FAILURE() << "saved: " << state;
+    return false;
+}
+
+bool call_file_manager1(const char *method, const std::vector<std::string> &uris)
+{
+    GVariantBuilder list;
+    g_variant_builder_init(&list, G_VARIANT_TYPE("as"));
+    for (const std::string &uri : uris)
+        g_variant_builder_add(&list, "s", uri.c_str());
+    GVariant *reply =
+        call("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+             "org.freedesktop.FileManager1", method, g_variant_new("(ass)", &list, ""));
+    if (reply)
+        g_variant_unref(reply);
+    return reply != nullptr;
 }
 
 } // namespace ulvo_e2e

@@ -2,7 +2,7 @@
 // reached over the session bus, and the state it saves.
 #pragma once
 
-#include <glib.h>
+#include <gtk/gtk.h>
 #include <string>
 #include <vector>
 
@@ -51,5 +51,18 @@ std::string saved_state_file();
 std::string read_saved_state_file();
 // As the program's last run would have left it.
 void write_saved_state(const std::string &text);
+
+// Brings the program to the front, then covers it with `cover`, as another
+// program's window does, and returns the state it saved on going to the
+// background; "" when it saved none.
+std::string state_after_covering(GtkWidget *cover);
+
+// Covers the program until what it saves reads `expected` (its restore
+// finishes a little after its window).
+bool await_saved_state(GtkWidget *cover, const std::string &expected);
+
+// Calls org.freedesktop.FileManager1 `method` of the running program with
+// `uris`; TRUE on a reply that is no error.
+bool call_file_manager1(const char *method, const std::vector<std::string> &uris);
 
 } // namespace ulvo_e2e

@@ -2,47 +2,11 @@
 #include "program-support.h"
 #include "support/ui-test.h"
 
-#include <glib/gstdio.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 
 using namespace ulvo_e2e;
-
-namespace
-{
-
-// Brings the program to the front, then covers it with `cover`, and returns
-// the state it saved on going to the background; "" when it saved none.
-std::string state_after_covering(GtkWidget *cover)
-{
-    EXPECT_TRUE(call_program("top_application"));
-    EXPECT_TRUE(ulvo_test::pump_until([&] { return !gtk_window_is_active(GTK_WINDOW(cover)); }));
-    g_unlink(saved_state_file().c_str());
-    // The program takes itself for topmost once its focus has settled, out
-    // of this process's sight: a moment is left for that.
-    ulvo_test::pump_for(300);
-    gtk_window_present(GTK_WINDOW(cover));
-    ulvo_test::pump_until([] { return ulvo_test::path_exists(saved_state_file()); }, 5000);
-    return read_saved_state_file();
-}
-
-// Covers the program until what it saves reads `expected` (its restore
-// finishes a little after its window).
-bool await_saved_state(GtkWidget *cover, const std::string &expected)
-{
-    gint64 deadline = g_get_monotonic_time() + 15 * G_USEC_PER_SEC;
-    std::string state;
-    while (g_get_monotonic_time() < deadline) {
-        state = state_after_covering(cover);
-        if (state == expected)
-            return true;
-    }
-    ADD_FAILURE() << "saved: " << state;
-    return false;
-}
-
-} // namespace
 
 TEST(Restart, KilledInTheBackgroundItStartsInTheDeepFolderWithItsSelection)
 {
