@@ -41,6 +41,7 @@ TEST(Rpc, OpenFolderMovesTheViewOrKeepsAMissingFolderPending)
     UlvoFmBrowser *browser = start_browser();
     ASSERT_TRUE(await_construction(browser));
 
+    ASSERT_TRUE(open_folder(file_uri("/media/mmc2/Music")));
     std::string missing = file_uri("/media/mmc1/Photos");
     ASSERT_TRUE(call_browser("open_folder", g_variant_new("(s)", missing.c_str())));
     EXPECT_STREQ(pending_folder_uri, missing.c_str());
@@ -185,4 +186,18 @@ TEST(Rpc, OpenFolderRefusesWhatIsNoFolderURIAndKeepsTheView)
     ASSERT_TRUE(open_folder(file_uri(docs_dir() + "/Other")));
     EXPECT_TRUE(ulvo_test::pump_until(
         [&] { return current_folder(browser) == file_uri(docs_dir() + "/Other"); }));
+}
+
+TEST(Rpc, ARestoredDetailsViewKeepsTheViewWhereItWas)
+{
+    ulvo_test::make_dir(docs_dir() + "/Inbox");
+    save_state("Normal\nDetails\nContentPane\n" + file_uri(docs_dir()) + "\n");
+    UlvoFmBrowser *browser = start_browser();
+    ASSERT_TRUE(await_construction(browser));
+    ASSERT_TRUE(details_dialog_open);
+
+    std::string inbox = file_uri(docs_dir() + "/Inbox");
+    ASSERT_TRUE(open_folder(inbox));
+    EXPECT_STREQ(pending_folder_uri, inbox.c_str());
+    EXPECT_FALSE(ulvo_test::pump_until([&] { return current_folder(browser) == inbox; }, 1500));
 }
