@@ -23,17 +23,18 @@ void ulvo_fm_show_pending_folder(void)
 }
 
 // "." and "..", escaped or not, would lead out of the place the caller named.
+// Only the path is looked at: a gateway's bracketed address is no host name.
 static gboolean has_dot_segment(const gchar *uri)
 {
-    gchar *path = nullptr;
-    if (!g_uri_split(uri, G_URI_FLAGS_ENCODED, nullptr, nullptr, nullptr, nullptr, &path, nullptr,
-                     nullptr, nullptr))
-        return TRUE;
-    ulvo::GCharPtr owned(path);
-    ulvo::GStrvPtr segments(g_strsplit(path, "/", -1));
+    const gchar *authority = strstr(uri, "://");
+    const gchar *path = authority ? strchr(authority + 3, '/') : nullptr;
+    if (!path)
+        return FALSE;
+    ulvo::GCharPtr bare(g_strndup(path, strcspn(path, "?#")));
+    ulvo::GStrvPtr segments(g_strsplit(bare.get(), "/", -1));
     for (gchar **segment = segments.get(); *segment; segment++) {
         ulvo::GCharPtr name(g_uri_unescape_string(*segment, nullptr));
-        if (!name || strcmp(name.get(), ".") == 0 || strcmp(name.get(), "..") == 0)
+        if (name && (strcmp(name.get(), ".") == 0 || strcmp(name.get(), "..") == 0))
             return TRUE;
     }
     return FALSE;

@@ -41,6 +41,11 @@ TEST(Rpc, OpenFolderMovesTheViewOrKeepsAMissingFolderPending)
     UlvoFmBrowser *browser = start_browser();
     ASSERT_TRUE(await_construction(browser));
 
+    // Places of other kinds wait as a card does.
+    for (const char *place : {"obex://[00:11:22:33:44:55]/Phone", "smb://server/share"}) {
+        ASSERT_TRUE(open_folder(place));
+        EXPECT_STREQ(pending_folder_uri, place);
+    }
     ASSERT_TRUE(open_folder(file_uri("/media/mmc2/Music")));
     std::string missing = file_uri("/media/mmc1/Photos");
     ASSERT_TRUE(call_browser("open_folder", g_variant_new("(s)", missing.c_str())));
