@@ -78,7 +78,13 @@ TEST_F(PathLabel, ItemCountLeavesPlaceholdersOut)
     // The top level counts its devices, without a warning.
     ulvo_test::LogRecorder log("filemanager");
     ASSERT_TRUE(kivel_file_selection_set_current_folder_uri(fs, "files:///", nullptr));
-    EXPECT_EQ(ulvo_fm_count_current_folder_items(fs), 1);
+    // The documents row, and whatever cards this machine has under /media.
+    gint shown = 0;
+    ASSERT_TRUE(ulvo_test::pump_until([&] {
+        shown = kivel_file_selection_get_content_count(fs);
+        return shown >= 1;
+    }));
+    EXPECT_EQ(ulvo_fm_count_current_folder_items(fs), shown);
     EXPECT_FALSE(log.contains("Failed to obtain the current folder iter")) << log.text();
 }
 
