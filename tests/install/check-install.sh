@@ -6,7 +6,10 @@
 set -uo pipefail
 
 BUILD="$1"
-PREFIX=/usr
+# The program finds its catalogs and plugins under the prefix it was
+# configured with, so the tree is installed there.
+PREFIX=$(sed -n 's/^CMAKE_INSTALL_PREFIX:[A-Z]*=//p' "$BUILD/CMakeCache.txt")
+[ -n "$PREFIX" ] || { echo "FAILED: no install prefix in $BUILD/CMakeCache.txt" >&2; exit 1; }
 STAGE=$(mktemp -d /tmp/ulvo-install-XXXXXX)
 trap 'rm -rf "$STAGE"' EXIT
 ROOT="$STAGE$PREFIX"
@@ -17,7 +20,7 @@ fail() {
   failures=$((failures + 1))
 }
 
-if ! DESTDIR="$STAGE" cmake --install "$BUILD" --prefix "$PREFIX" >"$STAGE.log" 2>&1; then
+if ! DESTDIR="$STAGE" cmake --install "$BUILD" >"$STAGE.log" 2>&1; then
   cat "$STAGE.log" >&2
   rm -f "$STAGE.log"
   fail "cmake --install"
@@ -28,6 +31,8 @@ rm -f "$STAGE.log"
 [ -x "$ROOT/bin/ulvo-filemanager" ] || fail "the program is not installed in bin/"
 [ -s "$ROOT/share/locale/en/LC_MESSAGES/ulvo-filemanager.mo" ] ||
   fail "the English catalog is not installed"
+compgen -G "$ROOT/lib*/ulvo-filemanager/plugins/libcpmemory.so" >/dev/null ||
+  fail "the memory usage plugin is not installed"
 
 entry="$ROOT/share/applications/ulvo-filemanager.desktop"
 if [ ! -f "$entry" ]; then
