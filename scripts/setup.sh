@@ -18,7 +18,7 @@ PACKAGES=(
   libgtest-dev googletest libxtst-dev
   xvfb xauth x11-utils dbus dbus-x11 gconf2 shared-mime-info
   matchbox-window-manager imagemagick fonts-dejavu-core hicolor-icon-theme
-  libx11-dev xdotool libglib2.0-bin
+  libx11-dev xdotool libglib2.0-bin desktop-file-utils optipng
 )
 
 missing_packages() {
