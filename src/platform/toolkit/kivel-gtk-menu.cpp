@@ -45,10 +45,28 @@ static void drop_own_reference(GtkWidget *menu, gpointer)
     g_object_unref(menu);
 }
 
+// Desktop menus are a mouse's size; these are tapped with a finger.
+static void use_finger_sized_items(GtkWidget *menu)
+{
+    static gboolean parsed = FALSE;
+    if (!parsed) {
+        gtk_rc_parse_string("style \"kivel-finger-menu\" {\n"
+                            "  xthickness = 12\n"
+                            "  ythickness = 12\n"
+                            "  GtkMenuItem::horizontal-padding = 12\n"
+                            "  font_name = \"Sans 16\"\n"
+                            "}\n"
+                            "widget \"*.kivel-finger-menu.*\" style \"kivel-finger-menu\"\n");
+        parsed = TRUE;
+    }
+    gtk_widget_set_name(menu, "kivel-finger-menu");
+}
+
 GtkWidget *kivel_gtk_menu_new(void)
 {
     kivel_gtk_menu_register_signals();
     GtkWidget *menu = gtk_menu_new();
+    use_finger_sized_items(menu);
     // A popped-up menu that no widget holds stays floating, and destroying
     // it would not free it: like a window, it owns itself until destroyed.
     g_object_ref_sink(menu);

@@ -193,6 +193,8 @@ TEST(ToolkitContextMenu, TapOnInsensitiveItemEmitsInsensitivePress)
     ASSERT_TRUE(toolkit_test::await_ready_for_taps(rename));
     GtkAllocation a;
     gtk_widget_get_allocation(rename, &a);
+    // Big enough for a fingertip, not a mouse pointer.
+    EXPECT_GE(a.height, 48);
     toolkit_test::tap(GTK_MENU_ITEM(rename)->event_window, a.width / 2, a.height / 2);
     ASSERT_TRUE(pump_until([&] { return insensitive_presses == 1; }));
     EXPECT_FALSE(gtk_widget_get_mapped(menu)) << "the menu stayed open";
