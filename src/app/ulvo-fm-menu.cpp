@@ -35,6 +35,12 @@ static void on_menu_memory_usage_clicked(GtkButton *, gpointer browser)
     ulvo_fm_show_memory_usage(browser);
 }
 
+static gboolean on_new_folder_key(GtkButton *new_folder_button)
+{
+    gtk_button_clicked(new_folder_button);
+    return TRUE;
+}
+
 static GtkWidget *new_menu_button(const char *catalog, const char *id, GCallback handler,
                                   UlvoFmBrowser *browser)
 {
@@ -70,8 +76,12 @@ KivelAppMenu *ulvo_fm_browser_get_main_menu(UlvoFmBrowser *browser)
         new_menu_button("ulvo-filemanager", "hfil_me_memory_usage",
                         G_CALLBACK(on_menu_memory_usage_clicked), browser);
 
-    gtk_widget_add_accelerator(browser->new_folder_button, "activate", accel_group, GDK_n,
-                               GDK_CONTROL_MASK, GTK_ACCEL_VISIBLE);
+    // Bound to the group rather than to the button: a button's accelerator
+    // works only while its menu is on the screen.
+    GClosure *new_folder_key =
+        g_cclosure_new_swap(G_CALLBACK(on_new_folder_key), browser->new_folder_button, nullptr);
+    gtk_accel_group_connect(accel_group, GDK_n, GDK_CONTROL_MASK, GTK_ACCEL_VISIBLE,
+                            new_folder_key);
     g_object_unref(accel_group);
 
     GtkWidget *buttons[] = {browser->new_folder_button, browser->move_button,

@@ -211,10 +211,15 @@ gint send_request(const gchar *object_path, const gchar *method, const gchar *mo
                         DBUS_TYPE_INVALID);
 }
 
-void show_in_use_note(const ulvo_rpc_t &reply, const gchar *id)
+// Whatever the service answered, the person learns that nothing was done.
+void show_failure_note(const ulvo_rpc_t &reply, const gchar *in_use_id)
 {
     if (g_ascii_strcasecmp(reply_text(reply), "in_use") == 0)
-        fm_infonote(GTK_WINDOW(global_ofm->window), text("ulvo-filemanager", id), nullptr);
+        fm_infonote(GTK_WINDOW(global_ofm->window), text("ulvo-filemanager", in_use_id), nullptr);
+    else
+        fm_infonote(GTK_WINDOW(global_ofm->window),
+                    text("kivel-common-strings", "sfil_ni_operation_failed"),
+                    text("kivel-common-strings", "sfil_ni_operation_failed_ok"));
 }
 
 void send_rename(const gchar *model_extra, const gchar *label)
@@ -227,7 +232,6 @@ void send_rename(const gchar *model_extra, const gchar *label)
     case ULVO_ERROR_NO_SERVICE:
     case ULVO_ERROR_TIMEOUT:
         g_warning("Renaming MMC Error: %s\n", reply_text(reply));
-        show_in_use_note(reply, "sfil_ni_mmc_rename_mmc_in_use");
         break;
     case ULVO_ERROR_INVALID_PARAMS:
     case ULVO_ERROR_RPC_FAILED:
@@ -236,6 +240,8 @@ void send_rename(const gchar *model_extra, const gchar *label)
     default:
         break;
     }
+    if (result < 0)
+        show_failure_note(reply, "sfil_ni_mmc_rename_mmc_in_use");
     ulvo_rpc_free_val(&reply);
 }
 
@@ -255,11 +261,12 @@ void send_format(const gchar *model_extra)
         break;
     case ULVO_ERROR_SERVICE_ERROR:
         g_warning("Error: %s\n", reply_text(reply));
-        show_in_use_note(reply, "sfil_ni_mmc_format_mmc_in_use");
         break;
     default:
         break;
     }
+    if (result < 0)
+        show_failure_note(reply, "sfil_ni_mmc_format_mmc_in_use");
     ulvo_rpc_free_val(&reply);
 }
 
@@ -406,7 +413,9 @@ gboolean ulvo_fm_format_selection(UlvoFmApp *app)
         return FALSE;
     }
     auto *entry = static_cast<UlvoFmPathInfo *>(app->selection_info->path_info->data);
-    if (g_str_has_prefix(entry->uri, USB_PREFIX)) {
+    // Without a device of its own (the documents folder on the system's
+    // disk) there is nothing the service could format.
+    if (g_str_has_prefix(entry->uri, USB_PREFIX) || !entry->model_extra || !*entry->model_extra) {
         banner("ulvo-backup", "back_fi_general_error");
         return FALSE;
     }

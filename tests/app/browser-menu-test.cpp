@@ -1,6 +1,11 @@
 // The application menu shows only what makes sense in the current folder.
 #include "browser-fixture.h"
+#include "app/ulvo-fm-app.h"
 #include "model/path-label.h"
+#include "platform/selection/kivel-file-chooser-dialog.h"
+#include "ui/notices-fixture.h"
+
+#include <gdk/gdkkeysyms.h>
 
 using namespace browser_test;
 
@@ -43,4 +48,32 @@ TEST_F(BrowserMenu, EntriesFollowTheCurrentFolder)
 
     chmod((docs_dir() + "/Empty").c_str(), 0555);
     EXPECT_EQ(visible_entries(), "000001");
+}
+
+// The key works with the menu closed, as it always is while one types.
+TEST_F(BrowserMenu, ControlNAsksForANewFolder)
+{
+    GdkKeymapKey *keys = nullptr;
+    gint n_keys = 0;
+    ASSERT_TRUE(gdk_keymap_get_entries_for_keyval(nullptr, GDK_n, &keys, &n_keys));
+    GdkEvent *event = gdk_event_new(GDK_KEY_PRESS);
+    event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(browser))));
+    event->key.keyval = GDK_n;
+    event->key.hardware_keycode = keys[0].keycode;
+    event->key.state = GDK_CONTROL_MASK;
+    event->key.time = GDK_CURRENT_TIME;
+    g_free(keys);
+
+    gint operation = 0;
+    bool asked = false;
+    notices_test::when_dialog_shows([&](GtkWidget *dialog) {
+        asked = KIVEL_IS_FILE_CHOOSER_DIALOG(dialog);
+        operation = global_ofm->cur_operation;
+        gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+    });
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(operation, OPER_NEW_FOLDER);
+    EXPECT_EQ(global_ofm->cur_operation, OPER_NONE);
 }

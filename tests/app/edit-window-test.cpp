@@ -4,7 +4,9 @@
 #include "app/edit-window.h"
 #include "app/ulvo-fm-app.h"
 #include "browser-fixture.h"
+#include "ops/command-fixture.h"
 #include "platform/toolkit/kivel-edit-toolbar.h"
+#include "platform/toolkit/kivel-program.h"
 #include "support/pointer.h"
 #include "ui/notices-fixture.h"
 
@@ -118,6 +120,15 @@ class EditWindow : public testing::Test
     }
 
     void tap_action() { tap(kivel_edit_toolbar_get_button(toolbar())); }
+
+    // Once the window is laid out on the screen.
+    void tap_arrow()
+    {
+        GtkTreeView *view = GTK_TREE_VIEW(kivel_file_selection_get_content_view(edit_fs));
+        gint x = 0, y = 0;
+        ASSERT_TRUE(ulvo_test::tree_row_point(view, 0, &x, &y));
+        tap(kivel_edit_toolbar_get_arrow(toolbar()));
+    }
 
     bool closed_and_main_back()
     {
@@ -252,4 +263,131 @@ TEST_F(EditWindow, OneAtATimeAndEveryWayOutGivesTheMainSelectionBack)
     open(0, 5);
     gtk_widget_destroy(global_ofm->edit_window);
     EXPECT_TRUE(closed_and_main_back());
+}
+
+TEST_F(EditWindow, EachWindowOffersWhatItsCommandMayTake)
+{
+    ulvo_test::make_dir(trip + "/Locked", 0555);
+    ASSERT_TRUE(await_content_count(browser, 6));
+    const struct {
+        gint kind;
+        Uris offered, left_out;
+    } windows[] = {
+        {0, {"a.jpg", "old.jpg", "Day", "Locked"}, {}},
+        {1, {"a.jpg", "Day"}, {"old.jpg", "Locked"}},
+        {2, {"a.jpg", "Day"}, {"old.jpg", "Locked"}},
+        {3, {"a.jpg", "old.jpg"}, {"Day", "Locked"}},
+    };
+    for (const auto &window : windows) {
+        open(window.kind, 6 - gint(window.left_out.size()));
+        for (const std::string &name : window.offered)
+            EXPECT_NE(row_of(edit_fs, uri(name)), -1) << window.kind << " " << name;
+        for (const std::string &name : window.left_out)
+            EXPECT_EQ(row_of(edit_fs, uri(name)), -1) << window.kind << " " << name;
+        tap_arrow();
+        ASSERT_TRUE(pump_until([&] { return closed_and_main_back(); })) << window.kind;
+    }
+    g_chmod((trip + "/Locked").c_str(), 0755);
+}
+
+TEST_F(EditWindow, AfterTheArrowTheContextMenuActsOnTheMainSelection)
+{
+    ASSERT_TRUE(kivel_file_selection_select_uri(main_fs, uri("c.jpg").c_str()));
+    g_object_set(main_fs, "active-pane", KIVEL_FILE_SELECTION_PANE_CONTENT, NULL);
+    open(2, 4);
+    tap_item("a.jpg");
+    tap_arrow();
+    ASSERT_TRUE(pump_until([&] { return closed_and_main_back(); }));
+
+    g_signal_emit_by_name(main_fs, "content-pane-context-menu");
+    ASSERT_NE(global_ofm->popup_menu, nullptr);
+    GtkWidget *entry = nullptr;
+    GList *items = gtk_container_get_children(GTK_CONTAINER(global_ofm->popup_menu));
+    for (GList *l = items; l; l = l->next)
+        if (gtk_menu_item_get_label(GTK_MENU_ITEM(l->data)) ==
+            command_test::text("kivel-libs", "wdgt_bd_delete"))
+            entry = GTK_WIDGET(l->data);
+    g_list_free(items);
+    ASSERT_TRUE(entry && gtk_widget_get_visible(entry));
+    {
+        command_test::NotePerson answer(command_test::yes());
+        gtk_menu_item_activate(GTK_MENU_ITEM(entry));
+        ASSERT_TRUE(xfer_app_test::await_transfer_end());
+        EXPECT_EQ(answer.taps, 1);
+    }
+    EXPECT_FALSE(ulvo_test::path_exists(trip + "/c.jpg"));
+    EXPECT_TRUE(ulvo_test::path_exists(trip + "/a.jpg")) << "the mark went with the window";
+}
+
+namespace
+{
+
+// Answers the question about a target that exists once the window has come
+// back to the front, after another window has covered it meanwhile.
+class HeldMovePerson : public command_test::Person
+{
+  public:
+    explicit HeldMovePerson(UlvoFmBrowser *browser) : browser_(browser) {}
+    ~HeldMovePerson() override
+    {
+        if (other_)
+            gtk_widget_destroy(other_);
+    }
+
+    gint operation = 0;
+    bool edit_window_gone = false, answered = false;
+    gboolean could_hibernate = TRUE;
+
+  protected:
+    void act(const command_test::Showing &showing) override
+    {
+        GtkWidget *yes = nullptr;
+        for (GtkWidget *note : showing.notes)
+            if (!yes)
+                yes = ulvo_test::find_button(note, command_test::yes());
+        if (!yes || answered)
+            return;
+        gboolean topmost = FALSE;
+        g_object_get(browser_, "is-topmost", &topmost, NULL);
+        if (!other_ && topmost) {
+            operation = global_ofm->cur_operation;
+            edit_window_gone = global_ofm->edit_window == nullptr;
+            other_ = kivel_stackable_window_new();
+            gtk_widget_show(other_);
+        } else if (other_ && not_topmost) {
+            could_hibernate = kivel_program_get_can_hibernate(kivel_program_get_instance());
+            answered = true;
+            gtk_button_clicked(GTK_BUTTON(yes));
+        }
+    }
+
+  private:
+    UlvoFmBrowser *browser_;
+    GtkWidget *other_ = nullptr;
+};
+
+} // namespace
+
+// The question about a.jpg holds the transfer after the window has gone.
+TEST_F(EditWindow, AMoveKeepsTheOperationUntilItsTransferEnds)
+{
+    ulvo_test::write_file(docs_dir() + "/Dest/a.jpg", "theirs");
+    open(1, 4);
+    tap_item("a.jpg");
+    tap_item("b.jpg");
+
+    HeldMovePerson answer(browser);
+    command_test::ChooserPerson person({command_test::choose(file_uri(docs_dir() + "/Dest"))});
+    tap_action();
+    ASSERT_TRUE(xfer_app_test::await_transfer_end());
+    EXPECT_TRUE(answer.answered);
+    EXPECT_EQ(person.left(), 0u);
+    EXPECT_EQ(answer.operation, OPER_MOVE);
+    EXPECT_TRUE(answer.edit_window_gone);
+    EXPECT_FALSE(answer.could_hibernate) << "the move still ran";
+    EXPECT_TRUE(kivel_program_get_can_hibernate(kivel_program_get_instance()))
+        << "its end lets the platform stop the program in the background";
+    EXPECT_EQ(xfer_app_test::read_file(docs_dir() + "/Dest/a.jpg"), "a.jpg");
+    EXPECT_EQ(xfer_app_test::read_file(docs_dir() + "/Dest/b.jpg"), "b.jpg");
+    EXPECT_FALSE(ulvo_test::path_exists(trip + "/a.jpg"));
 }

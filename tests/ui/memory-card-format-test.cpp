@@ -110,3 +110,29 @@ TEST_F(FormatCardTest, TheConfirmationEndsWhenItsCardIsTakenOut)
     EXPECT_EQ(response, GTK_RESPONSE_DELETE_EVENT);
     EXPECT_TRUE(service.calls().empty());
 }
+
+TEST_F(FormatCardTest, NothingWithoutADeviceIsOfferedAndAFailureIsTold)
+{
+    ULVO_TEST_IN_PRIVATE_MEDIA();
+    insert_cards();
+    const gchar *general = dcgettext("ulvo-backup", "back_fi_general_error", LC_MESSAGES);
+    const gchar *failed =
+        dcgettext("kivel-common-strings", "sfil_ni_operation_failed", LC_MESSAGES);
+
+    // The documents folder is no card: no question about losing everything.
+    LogRecorder shown("Kivel");
+    select_card(ulvo_test::file_uri(ulvo_test::test_home() + "/MyDocs").c_str());
+    EXPECT_FALSE(format({}));
+    EXPECT_TRUE(shown.contains(general)) << shown.text();
+    EXPECT_TRUE(service.calls().empty());
+
+    select_card("file:///media/mmc1");
+    service.refuse_with("busy");
+    std::string note;
+    EXPECT_TRUE(format({Person::answers(GTK_RESPONSE_OK), [&](GtkWidget *dialog) {
+                            note = ulvo_test::collect_label_text(dialog);
+                            gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
+                        }}));
+    EXPECT_NE(note.find(failed), std::string::npos) << note;
+    EXPECT_EQ(service.calls().size(), 1u);
+}

@@ -67,6 +67,17 @@ TEST_F(RenameCardTest, CancelSendsNothingAndAnInUseRefusalShowsItsNote)
     EXPECT_TRUE(log.contains("Renaming MMC Error: in_use")) << log.text();
     ASSERT_EQ(service.calls().size(), 1u);
     EXPECT_EQ(service.calls()[0].args, "('/dev/mmcblk0p1', 'HOLIDAY')");
+
+    // Any other refusal is told too: the card kept its old name.
+    service.refuse_with("busy");
+    note.clear();
+    rename({Person::types("Holiday"), [&](GtkWidget *dialog) {
+                note = ulvo_test::collect_label_text(dialog);
+                gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
+            }});
+    EXPECT_NE(note.find(dcgettext("kivel-common-strings", "sfil_ni_operation_failed", LC_MESSAGES)),
+              std::string::npos)
+        << note;
 }
 
 TEST_F(RenameCardTest, TheLabelProposedIsTheCardNameCutToElevenBytesWithoutTrailingBlanks)
