@@ -49,6 +49,7 @@ struct Result {
     double seconds = 0;
     double peak_mib = 0;
     double stall_ms = -1; // unknown for another program
+    double cpu_s = 0;     // user and system time of the program until then
 };
 
 static void fail(const char *what)
@@ -167,6 +168,12 @@ static long cpu_ticks(GPid pid)
     return long(user + system);
 }
 
+// Less noisy than the time on a machine shared with other work.
+static double cpu_seconds(GPid pid)
+{
+    return double(std::max(0L, cpu_ticks(pid))) / double(sysconf(_SC_CLK_TCK));
+}
+
 static bool has_window_of(Display *x, Window window, GPid pid, Atom pid_atom)
 {
     Atom type;
@@ -260,6 +267,7 @@ static Result wait_for_report(GPid pid, gint64 started, const std::string &repor
         g_usleep(POLL_US);
     }
     result.peak_mib = peak_mib(pid);
+    result.cpu_s = cpu_seconds(pid);
     int items = 0, files = 0;
     long long at = 0;
     double stall = 0;
@@ -301,6 +309,7 @@ static Result wait_until_idle(const Setup &setup, GPid pid, gint64 started)
             result.ok = true;
             result.seconds = (last_busy - started) / 1e6;
             result.peak_mib = peak_mib(pid);
+            result.cpu_s = cpu_seconds(pid);
             break;
         }
         g_usleep(POLL_US);
@@ -362,7 +371,7 @@ static double load_average(void)
 static bool measure_size(const Setup &setup, int count)
 {
     double load = load_average();
-    std::vector<double> times, peaks, stalls;
+    std::vector<double> times, peaks, stalls, cpus;
     for (int run = 0; run < setup.runs; run++) {
         Result result = run_once(setup, count);
         if (!result.ok) {
@@ -372,12 +381,13 @@ static bool measure_size(const Setup &setup, int count)
         times.push_back(result.seconds);
         peaks.push_back(result.peak_mib);
         stalls.push_back(result.stall_ms);
+        cpus.push_back(result.cpu_s);
     }
     printf("files %d: listed and idle after %.2f s (%s), peak %.1f MiB (%s)", count, median(times),
            figures(times, "%.2f").c_str(), median(peaks), figures(peaks, "%.1f").c_str());
     if (setup.other.empty())
         printf(", longest stall %.1f ms (%s)", median(stalls), figures(stalls, "%.1f").c_str());
-    printf(", load %.2f\n", load);
+    printf(", cpu %.2f s (%s), load %.2f\n", median(cpus), figures(cpus, "%.2f").c_str(), load);
     fflush(stdout);
     return true;
 }

@@ -129,12 +129,15 @@ static void model_get_value(GtkTreeModel *tree_model, GtkTreeIter *iter, gint co
 
     switch (column) {
     case KIVEL_FILE_SYSTEM_MODEL_URI:
-        g_value_set_string(value, node->uri);
+        g_value_take_string(value, fs_node_dup_uri(node));
         break;
-    case KIVEL_FILE_SYSTEM_MODEL_LOCAL_PATH:
-        if (node->uri && g_str_has_prefix(node->uri, "file:"))
-            g_value_take_string(value, g_filename_from_uri(node->uri, nullptr, nullptr));
+    case KIVEL_FILE_SYSTEM_MODEL_LOCAL_PATH: {
+        gchar *uri = fs_node_dup_uri(node);
+        if (uri && g_str_has_prefix(uri, "file:"))
+            g_value_take_string(value, g_filename_from_uri(uri, nullptr, nullptr));
+        g_free(uri);
         break;
+    }
     case KIVEL_FILE_SYSTEM_MODEL_NAME:
         if (node->name && g_utf8_validate(node->name, -1, nullptr))
             g_value_set_string(value, node->name);

@@ -136,8 +136,13 @@ void kivel_file_system_model_row_iter(KivelFileSystemModel *model, KivelFileSyst
 // (transfer none) (nullable) The shared icon of the row.
 GdkPixbuf *kivel_file_system_model_row_icon(KivelFileSystemModel *model, KivelFileSystemRow *row);
 
-// (transfer none) (nullable) Canonical text URI; NULL for the placeholder.
-const gchar *kivel_file_system_row_get_uri(KivelFileSystemRow *row);
+// (transfer full) (nullable) Canonical text URI; NULL for the placeholder.
+// Files' URIs are made when asked for.
+gchar *kivel_file_system_row_dup_uri(KivelFileSystemRow *row);
+// (transfer none) (nullable) The on-disk name; NULL for the placeholder.
+const gchar *kivel_file_system_row_get_name(KivelFileSystemRow *row);
+// TRUE when the row's URI starts with `prefix`, a scheme and "://".
+gboolean kivel_file_system_row_has_scheme_prefix(KivelFileSystemRow *row, const gchar *prefix);
 // (transfer none) What the user sees.
 const gchar *kivel_file_system_row_get_display_name(KivelFileSystemRow *row);
 // (transfer none) Collation key of the display name, made when first asked for.

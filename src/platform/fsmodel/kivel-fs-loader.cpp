@@ -5,6 +5,7 @@
 // folder in step with the disk.
 #include "platform/fsmodel/kivel-fs-private.h"
 
+#include <string.h>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -23,6 +24,11 @@ static const int FS_BATCH = 500;
 static gint64 fs_slice_us = 15000;
 // Below the default, so that input and redraws go first.
 static const int FS_PRIORITY = G_PRIORITY_DEFAULT_IDLE;
+// While a folder fills, slices go ahead of redraws, which would otherwise
+// follow every slice and cost as much as it; the window is redrawn at
+// intervals of FS_PAINT_US instead. Input still goes first.
+static const int FS_FILL_PRIORITY = GDK_PRIORITY_REDRAW - 5;
+static const gint64 FS_PAINT_US = 100000;
 
 struct FsLoadJob {
     int refs;
@@ -36,7 +42,8 @@ struct FsLoadJob {
     bool reload;
     bool reading; // an enumerator call is outstanding
     bool at_end;
-    bool draining; // an idle callback is scheduled
+    bool draining;   // an idle callback is scheduled
+    gint64 paint_at; // when the slices next give way to a redraw
 };
 
 static FsLoadJob *job_ref(FsLoadJob *job)
@@ -148,6 +155,8 @@ static bool fill_from_info(FsNode *node, FsNode *parent, GFileInfo *info)
     if (!changed)
         return false;
     node->is_folder = folder;
+    if (folder)
+        fs_node_keep_uri(node);
     node->mime = mime;
     node->size = size;
     node->mtime = mtime;
@@ -184,10 +193,10 @@ static void upsert_child(KivelFileSystemModel *model, FsNode *parent, GFileInfo 
         fs_model_row_changed(model, row);
         return;
     }
-    gchar *uri = fs_child_uri(parent->uri, name);
-    if (!uri)
-        return;
-    row = fs_node_new(uri, g_strdup(name));
+    if (!*name || strchr(name, '/') || !parent->uri)
+        return; // no URI can name it
+    row = fs_node_new(nullptr, g_strdup(name));
+    row->parent = parent; // a folder keeps the URI made from its folder's
     fill_from_info(row, parent, info);
     row->generation = folder->generation;
     fs_model_insert(model, parent, row, nullptr);
@@ -265,6 +274,16 @@ static void finish_job(FsLoadJob *job, GError *error)
     fs_model_emit_finished_loading(model, node);
 }
 
+// Lets redraws go first at intervals while rows go in.
+static void pace_redraws(FsLoadJob *job, gint64 start)
+{
+    GSource *self = g_main_current_source();
+    if (g_source_get_priority(self) == FS_PRIORITY)
+        job->paint_at = start + FS_PAINT_US; // a redraw just had its turn
+    bool paint = g_get_monotonic_time() >= job->paint_at;
+    g_source_set_priority(self, paint ? FS_PRIORITY : FS_FILL_PRIORITY);
+}
+
 static gboolean drain_infos(gpointer data)
 {
     auto *job = static_cast<FsLoadJob *>(data);
@@ -281,8 +300,10 @@ static gboolean drain_infos(gpointer data)
     if (!job->node)
         return G_SOURCE_REMOVE;
     request_more(job);
-    if (!g_queue_is_empty(&job->infos))
+    if (!g_queue_is_empty(&job->infos)) {
+        pace_redraws(job, start);
         return G_SOURCE_CONTINUE;
+    }
     job->draining = false;
     if (job->at_end)
         finish_job(job, nullptr);
@@ -330,8 +351,8 @@ static void request_more(FsLoadJob *job)
     if (g_queue_get_length(&job->infos) >= guint(2 * FS_BATCH))
         return;
     job->reading = true;
-    g_file_enumerator_next_files_async(job->enumerator, FS_BATCH, FS_PRIORITY, job->cancellable,
-                                       on_next_files, job_ref(job));
+    g_file_enumerator_next_files_async(job->enumerator, FS_BATCH, FS_FILL_PRIORITY,
+                                       job->cancellable, on_next_files, job_ref(job));
 }
 
 static void on_enumerated(GObject *source, GAsyncResult *result, gpointer data)

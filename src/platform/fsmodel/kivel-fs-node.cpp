@@ -13,6 +13,21 @@ FsNode *fs_node_new(gchar *uri, gchar *name)
     return node;
 }
 
+gchar *fs_node_dup_uri(FsNode *node)
+{
+    if (node->uri)
+        return g_strdup(node->uri);
+    if (!node->name || !node->parent || !node->parent->uri)
+        return nullptr;
+    return fs_child_uri(node->parent->uri, node->name);
+}
+
+void fs_node_keep_uri(FsNode *node)
+{
+    if (!node->uri)
+        node->uri = fs_node_dup_uri(node);
+}
+
 void fs_model_iter_for(KivelFileSystemModel *model, FsNode *node, GtkTreeIter *iter)
 {
     iter->stamp = model->stamp;
@@ -192,9 +207,21 @@ GdkPixbuf *kivel_file_system_model_row_icon(KivelFileSystemModel *model, KivelFi
     return fs_icon_pixbuf(model, FsIcon(row->icon));
 }
 
-const gchar *kivel_file_system_row_get_uri(KivelFileSystemRow *row)
+gchar *kivel_file_system_row_dup_uri(KivelFileSystemRow *row)
 {
-    return row->uri;
+    return fs_node_dup_uri(row);
+}
+
+const gchar *kivel_file_system_row_get_name(KivelFileSystemRow *row)
+{
+    return row->name;
+}
+
+gboolean kivel_file_system_row_has_scheme_prefix(KivelFileSystemRow *row, const gchar *prefix)
+{
+    // A child shares its folder's scheme.
+    const gchar *uri = row->uri ? row->uri : (row->parent ? row->parent->uri : nullptr);
+    return uri && g_str_has_prefix(uri, prefix);
 }
 
 const gchar *kivel_file_system_row_get_display_name(KivelFileSystemRow *row)

@@ -67,13 +67,16 @@ struct FsNode {
     GSequenceIter *position; // in parent->children
     GSequence *children;     // FsNode*, NULL until the first child
     FsFolder *folder;        // NULL until children are asked for
-    gchar *uri;              // canonical text URI; NULL for the placeholder
-    gchar *name;             // on-disk name (bytes), NULL for the placeholder
-    gchar *display;          // shown instead of the name, or NULL
-    const gchar *title_id;   // "kivel-fm" id shown instead of the name, or NULL
-    gchar *sort_key;         // computed when first asked for
-    gchar *device;           // block device of a device root, or NULL
-    const gchar *mime;       // interned content type, or NULL
+    // Canonical text URI of a folder or top-level row. A file's is made from
+    // its folder's when asked for (fs_node_dup_uri): a big folder holds
+    // files by the ten thousand.
+    gchar *uri;
+    gchar *name;           // on-disk name (bytes), NULL for the placeholder
+    gchar *display;        // shown instead of the name, or NULL
+    const gchar *title_id; // "kivel-fm" id shown instead of the name, or NULL
+    gchar *sort_key;       // computed when first asked for
+    gchar *device;         // block device of a device root, or NULL
+    const gchar *mime;     // interned content type, or NULL
     gint64 size;
     gint64 mtime;
     guint generation;
@@ -108,6 +111,11 @@ struct _KivelFileSystemModelClass {
 
 // (transfer full) A detached node; `uri` and `name` are taken over.
 FsNode *fs_node_new(gchar *uri, gchar *name);
+// (transfer full) (nullable) The node's canonical text URI; NULL for the
+// placeholder.
+gchar *fs_node_dup_uri(FsNode *node);
+// Keeps the URI of a node that is a folder now, for its children and loads.
+void fs_node_keep_uri(FsNode *node);
 void fs_model_iter_for(KivelFileSystemModel *model, FsNode *node, GtkTreeIter *iter);
 FsNode *fs_model_node_for(KivelFileSystemModel *model, GtkTreeIter *iter);
 // (transfer full)

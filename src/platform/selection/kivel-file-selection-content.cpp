@@ -22,9 +22,9 @@ static gboolean row_is_listed(KivelFileSelection *fs, KivelFileSystemRow *row)
     if (!fs->current && !kivel_file_system_row_is_available(row))
         return FALSE;
     return kivel_file_selection_item_is_shown(
-        fs, kivel_file_system_row_get_uri(row), kivel_file_system_row_is_folder(row),
-        kivel_file_system_row_is_placeholder(row), FALSE, kivel_file_system_row_is_readonly(row),
-        kivel_file_system_row_get_item_type(row));
+        fs, kivel_file_system_row_has_scheme_prefix(row, KIVEL_UPNP_PREFIX),
+        kivel_file_system_row_is_folder(row), kivel_file_system_row_is_placeholder(row), FALSE,
+        kivel_file_system_row_is_readonly(row), kivel_file_system_row_get_item_type(row));
 }
 
 static gint compare_int64(gint64 a, gint64 b)
@@ -70,19 +70,22 @@ static gint compare_rows(gconstpointer a, gconstpointer b, gpointer data)
             fs->sort_order == GTK_SORT_DESCENDING)
             result = -result;
     }
+    // Rows of one folder: the name tells their URIs apart.
     if (result == 0)
-        result = g_strcmp0(kivel_file_system_row_get_uri(x), kivel_file_system_row_get_uri(y));
+        result = g_strcmp0(kivel_file_system_row_get_name(x), kivel_file_system_row_get_name(y));
     return result;
 }
 
 static void apply_pending_cursor(KivelFileSelection *fs, KivelFileSystemRow *row)
 {
-    const gchar *uri = kivel_file_system_row_get_uri(row);
-    if (!fs->pending_cursor_uri || g_strcmp0(fs->pending_cursor_uri, uri) != 0)
+    if (!fs->pending_cursor_uri)
         return;
-    g_free(fs->pending_cursor_uri);
-    fs->pending_cursor_uri = nullptr;
-    kivel_file_selection_move_cursor_to_uri(fs, uri);
+    gchar *uri = kivel_file_system_row_dup_uri(row);
+    if (g_strcmp0(fs->pending_cursor_uri, uri) == 0) {
+        g_clear_pointer(&fs->pending_cursor_uri, g_free);
+        kivel_file_selection_move_cursor_to_uri(fs, uri);
+    }
+    g_free(uri);
 }
 
 static gboolean view_shows_first_row(KivelFileSelection *fs)
@@ -146,8 +149,10 @@ static void select_wanted(KivelFileSelection *fs, KivelFileSystemRow *row)
     fs->selection_signal_blocked++;
     gtk_tree_selection_select_iter(kivel_file_selection_content_selection(fs), &iter);
     fs->selection_signal_blocked--;
-    if (g_strcmp0(kivel_file_system_row_get_uri(row), pending->first_uri) == 0)
+    gchar *uri = kivel_file_system_row_dup_uri(row);
+    if (g_strcmp0(uri, pending->first_uri) == 0)
         scroll_to_row(fs, row);
+    g_free(uri);
     if (!pending->notify_source)
         pending->notify_source = gdk_threads_add_idle(emit_owed_selection_changed, fs);
 }
@@ -155,9 +160,12 @@ static void select_wanted(KivelFileSelection *fs, KivelFileSystemRow *row)
 static void apply_pending_selection(KivelFileSelection *fs, KivelFileSystemRow *row)
 {
     KivelPendingSelection *pending = fs->pending_selection;
-    const gchar *uri = kivel_file_system_row_get_uri(row);
-    if (pending && pending->entered && uri && g_hash_table_remove(pending->wanted, uri))
+    if (!pending || !pending->entered)
+        return;
+    gchar *uri = kivel_file_system_row_dup_uri(row);
+    if (uri && g_hash_table_remove(pending->wanted, uri))
         select_wanted(fs, row);
+    g_free(uri);
 }
 
 void kivel_file_selection_select_uris_when_listed(KivelFileSelection *fs, const gchar *folder_uri,

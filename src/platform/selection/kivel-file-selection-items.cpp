@@ -24,9 +24,12 @@ static KivelFileSystemRow *shown_row(KivelFileSelection *fs, GtkTreeIter *iter)
 
 static void set_dimmed(KivelFileSelection *fs, GtkCellRenderer *cell, KivelFileSystemRow *row)
 {
-    const gchar *uri = kivel_file_system_row_get_uri(row);
-    gboolean dimmed =
-        uri && g_hash_table_size(fs->dimmed) && g_hash_table_contains(fs->dimmed, uri);
+    gboolean dimmed = FALSE;
+    if (g_hash_table_size(fs->dimmed)) {
+        gchar *uri = kivel_file_system_row_dup_uri(row);
+        dimmed = uri && g_hash_table_contains(fs->dimmed, uri);
+        g_free(uri);
+    }
     g_object_set(cell, "sensitive", !dimmed, nullptr);
 }
 
@@ -205,7 +208,7 @@ static void collect_selected(GtkTreeModel *model, GtkTreePath *, GtkTreeIter *it
     KivelFileSystemRow *row =
         kivel_content_list_row(reinterpret_cast<KivelContentList *>(model), iter);
     auto list = static_cast<GSList **>(data);
-    *list = g_slist_prepend(*list, g_strdup(kivel_file_system_row_get_uri(row)));
+    *list = g_slist_prepend(*list, kivel_file_system_row_dup_uri(row));
 }
 
 GSList *kivel_file_selection_get_selected_uris(KivelFileSelection *fs)

@@ -113,7 +113,7 @@ static gboolean on_button_press(GtkWidget *view, GdkEventButton *event, gpointer
         if (content && path &&
             (fs->edit_mode || gtk_tree_selection_path_is_selected(selection, path))) {
             KivelFileSystemRow *row = kivel_file_selection_content_row_at(fs, path);
-            press->tap_uri = row ? g_strdup(kivel_file_system_row_get_uri(row)) : nullptr;
+            press->tap_uri = row ? kivel_file_system_row_dup_uri(row) : nullptr;
             handled = TRUE;
         }
     } else if (event->button == 1 && event->type == GDK_2BUTTON_PRESS) {
@@ -176,7 +176,10 @@ static void tap_item(KivelPanePress *press, const gchar *tap, GdkEventButton *ev
 {
     GtkTreePath *here = path_at(press->view, event->x, event->y);
     KivelFileSystemRow *row = kivel_file_selection_content_row_at(press->fs, here);
-    if (row && g_strcmp0(kivel_file_system_row_get_uri(row), tap) == 0) {
+    gchar *uri = row ? kivel_file_system_row_dup_uri(row) : nullptr;
+    bool same = uri && g_strcmp0(uri, tap) == 0;
+    g_free(uri);
+    if (same) {
         gtk_widget_grab_focus(press->view);
         // Edit mode: the other marks stay.
         if (press->fs->edit_mode)

@@ -124,7 +124,7 @@ void kivel_file_selection_content_reload(KivelFileSelection *fs);
 // Drops the list at once, without listing anything: its rows are going.
 void kivel_file_selection_content_forget(KivelFileSelection *fs);
 // TRUE when the listing rules admit the item.
-gboolean kivel_file_selection_item_is_shown(KivelFileSelection *fs, const gchar *uri,
+gboolean kivel_file_selection_item_is_shown(KivelFileSelection *fs, gboolean is_upnp,
                                             gboolean is_folder, gboolean is_placeholder,
                                             gboolean is_hidden, gboolean is_readonly,
                                             gint item_type);

@@ -58,12 +58,12 @@ void kivel_file_selection_emit_context_menu(KivelFileSelection *fs, gint pane)
         0);
 }
 
-gboolean kivel_file_selection_item_is_shown(KivelFileSelection *fs, const gchar *uri,
+gboolean kivel_file_selection_item_is_shown(KivelFileSelection *fs, gboolean is_upnp,
                                             gboolean is_folder, gboolean is_placeholder,
                                             gboolean is_hidden, gboolean is_readonly,
                                             gint item_type)
 {
-    if (is_placeholder || !uri)
+    if (is_placeholder)
         return FALSE;
     if (is_folder ? !fs->show_folders : !fs->show_files)
         return FALSE;
@@ -73,7 +73,7 @@ gboolean kivel_file_selection_item_is_shown(KivelFileSelection *fs, const gchar 
     // dot-named at times and always shown.
     if (is_hidden && item_type < KIVEL_FILE_SYSTEM_MODEL_SAFE_FOLDER_IMAGES)
         return FALSE;
-    return fs->show_upnp || !g_str_has_prefix(uri, KIVEL_UPNP_PREFIX);
+    return fs->show_upnp || !is_upnp;
 }
 
 // ---- Current folder -------------------------------------------------------

@@ -200,3 +200,32 @@ TEST_F(ModelFollow, FilesDeletedWhileReadOrQueriedLeaveNoRows)
 }
 
 } // namespace
+
+TEST_F(ModelFollow, AFileReplacedByAFolderOpensWithItsOwnRows)
+{
+    std::string dir = docs_ + "/swap";
+    write_file(dir + "/was file", "f");
+    write_file(dir + "/plain.txt", "p");
+    GtkTreeIter documents, folder;
+    ASSERT_TRUE(load(docs_, &documents));
+    ASSERT_TRUE(load(dir, &folder));
+    GtkTreeIter row;
+    ASSERT_TRUE(find(uri_of(dir + "/plain.txt"), &row));
+    EXPECT_EQ(uri_of(dir + "/plain.txt"), string_column(tree_, &row, KIVEL_FILE_SYSTEM_MODEL_URI));
+    EXPECT_EQ(dir + "/plain.txt", string_column(tree_, &row, KIVEL_FILE_SYSTEM_MODEL_LOCAL_PATH));
+
+    ASSERT_EQ(0, g_unlink((dir + "/was file").c_str()));
+    write_file(dir + "/was file/inner #1.txt", "i");
+    kivel_file_system_model_reload_uri(model_, uri_of(dir).c_str());
+    ASSERT_TRUE(pump_until([&] {
+        GtkTreeIter changed;
+        return find(uri_of(dir + "/was file"), &changed) &&
+               bool_column(tree_, &changed, KIVEL_FILE_SYSTEM_MODEL_IS_FOLDER);
+    }));
+
+    GtkTreeIter opened;
+    ASSERT_TRUE(load(dir + "/was file", &opened));
+    ASSERT_TRUE(find(uri_of(dir + "/was file/inner #1.txt"), &row));
+    EXPECT_EQ(uri_of(dir + "/was file/inner #1.txt"),
+              string_column(tree_, &row, KIVEL_FILE_SYSTEM_MODEL_URI));
+}
