@@ -268,6 +268,13 @@ class Log
         std::string all = text();
         return all.size() > from_ && all.find(fragment, from_) != std::string::npos;
     }
+    // Whether `later` was logged after `earlier`, both since the mark.
+    bool has_in_order(const std::string &earlier, const std::string &later) const
+    {
+        std::string all = text();
+        size_t first = all.size() > from_ ? all.find(earlier, from_) : std::string::npos;
+        return first != std::string::npos && all.find(later, first) != std::string::npos;
+    }
     bool await(const std::string &fragment, int timeout_ms = 10000) const
     {
         return ulvo_test::pump_until([&] { return has(fragment); }, timeout_ms);
@@ -672,7 +679,9 @@ TEST(Day, APersonsDayWithTheProgram)
     tap(note.x + note.width / 2, note.y + note.height - NOTE_BUTTON_FROM_BOTTOM);
     ASSERT_TRUE(await_window_gone(note.id, 30000));
     EXPECT_LT(copied, goffset(video_size)) << "the move ended before Stop was tapped";
-    EXPECT_TRUE(log.has("note: Moving")) << "the note never said what it does";
+    EXPECT_TRUE(log.has_in_order("note: Preparing", "note: Moving"))
+        << "the note kept saying it prepares\n"
+        << log.text();
     // Nothing lost and nothing half-made under the final name.
     EXPECT_TRUE(ulvo_test::pump_until([&] { return hidden_parts(card).empty(); }));
     EXPECT_FALSE(ulvo_test::path_exists(card + "/video.avi"));
