@@ -103,8 +103,12 @@ gboolean on_count_tick(gpointer data)
     auto *details = static_cast<UlvoFmFolderDetails *>(data);
     gboolean more = ulvo_fm_dir_visit_fetch_next(details->visit, kEntriesPerTick);
     show_counts(details);
-    if (!more)
+    if (!more) {
         details->timer_id = 0;
+        g_debug("folder details counted: %s, %s",
+                gtk_label_get_text(GTK_LABEL(details->contents_label)),
+                gtk_label_get_text(GTK_LABEL(details->size_label)));
+    }
     return more;
 }
 

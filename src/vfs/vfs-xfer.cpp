@@ -31,6 +31,8 @@ struct UlvoVfsAsyncHandle {
     bool cancelled;
     Dispatch *dispatch;
     gint64 last_update_us;
+    // The phase of the last report the main loop was asked about.
+    UlvoVfsXferPhase last_phase;
     // Where the update callback runs: the caller's thread-default context.
     GMainContext *context;
     UlvoVfsAsyncXferProgressCallback update_callback;
@@ -92,6 +94,7 @@ static gint ask_main_loop(UlvoVfsAsyncHandle *handle, const UlvoVfsXferProgressI
     }
     handle->dispatch = &dispatch;
     handle->last_update_us = g_get_monotonic_time();
+    handle->last_phase = info->phase;
     GSource *source = g_idle_source_new();
     g_source_set_callback(source, dispatch_on_main, handle_ref(handle),
                           reinterpret_cast<GDestroyNotify>(handle_unref));
@@ -133,7 +136,13 @@ gint deliver(Job *job)
     if (info->status != ULVO_VFS_XFER_PROGRESS_STATUS_OK)
         return ask_main_loop(handle, info);
     g_mutex_lock(&handle->mutex);
-    bool due = g_get_monotonic_time() - handle->last_update_us >= UPDATE_INTERVAL_US;
+    // Progress may be skipped, but not the steps before the items are worked
+    // on, which pass once each: the caller changes its note's text and buttons
+    // on them.
+    bool first_of_step =
+        info->phase <= ULVO_VFS_XFER_PHASE_READYTOGO && info->phase != handle->last_phase;
+    bool due =
+        first_of_step || g_get_monotonic_time() - handle->last_update_us >= UPDATE_INTERVAL_US;
     g_mutex_unlock(&handle->mutex);
     return due ? ask_main_loop(handle, info) : sync_answer;
 }

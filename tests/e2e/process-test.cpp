@@ -21,7 +21,10 @@
 #include <string>
 #include <vector>
 
+using ulvo_e2e::keyboard_is_grabbed;
+using ulvo_e2e::press_key;
 using ulvo_e2e::Program;
+using ulvo_e2e::tap;
 
 namespace
 {
@@ -119,40 +122,6 @@ bool find_main_window(GPid pid, ShownWindow *out)
 bool shows_main_window(Program &program, ShownWindow *window)
 {
     return program.started() && program.await_ready() && find_main_window(program.pid(), window);
-}
-
-void tap(int x, int y)
-{
-    Display *d = xdisplay();
-    XTestFakeMotionEvent(d, -1, x, y, CurrentTime);
-    XTestFakeButtonEvent(d, 1, True, CurrentTime);
-    XTestFakeButtonEvent(d, 1, False, CurrentTime);
-    XSync(d, False);
-}
-
-void press_key(KeySym key, bool shifted = false)
-{
-    Display *d = xdisplay();
-    KeyCode shift = XKeysymToKeycode(d, XK_Shift_L);
-    if (shifted)
-        XTestFakeKeyEvent(d, shift, True, CurrentTime);
-    XTestFakeKeyEvent(d, XKeysymToKeycode(d, key), True, CurrentTime);
-    XTestFakeKeyEvent(d, XKeysymToKeycode(d, key), False, CurrentTime);
-    if (shifted)
-        XTestFakeKeyEvent(d, shift, False, CurrentTime);
-    XSync(d, False);
-}
-
-// TRUE while some client holds the keyboard: the application menu does.
-bool keyboard_is_grabbed()
-{
-    Display *d = xdisplay();
-    int result =
-        XGrabKeyboard(d, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync, CurrentTime);
-    if (result == GrabSuccess)
-        XUngrabKeyboard(d, CurrentTime);
-    XSync(d, False);
-    return result == AlreadyGrabbed;
 }
 
 void expect_clean_exit(Program &program)

@@ -5,8 +5,15 @@
 
 #include <gio/gio.h>
 #include <glib/gstdio.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
+
+// After gtest, whose names Xlib's macros (None, Bool) would break.
+#include <gdk/gdkx.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 #include <sys/wait.h>
 
 namespace ulvo_e2e
@@ -25,6 +32,28 @@ static std::string next_ready_file()
 }
 
 Program::Program(const std::vector<std::string> *environment) : ready_file_(next_ready_file())
+{
+    start(environment, nullptr);
+}
+
+Program::Program(const std::vector<std::string> *environment, const std::string &log_file)
+    : ready_file_(next_ready_file())
+{
+    start(environment, log_file.c_str());
+}
+
+// Runs in the child between fork and exec: only async-signal-safe calls.
+static void log_to_file(gpointer path)
+{
+    int fd = open(static_cast<const char *>(path), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (fd < 0)
+        return;
+    dup2(fd, STDOUT_FILENO);
+    dup2(fd, STDERR_FILENO);
+    close(fd);
+}
+
+void Program::start(const std::vector<std::string> *environment, const char *log_file)
 {
     std::string path = program_path();
     const gchar *argv[] = {path.c_str(), nullptr};
@@ -45,7 +74,8 @@ Program::Program(const std::vector<std::string> *environment) : ready_file_(next
 
     GError *error = nullptr;
     if (!g_spawn_async(nullptr, const_cast<gchar **>(argv), const_cast<gchar **>(envp.data()),
-                       G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &pid_, &error)) {
+                       G_SPAWN_DO_NOT_REAP_CHILD, log_file ? log_to_file : nullptr,
+                       const_cast<char *>(log_file), &pid_, &error)) {
         ADD_FAILURE() << error->message;
         g_error_free(error);
         pid_ = 0;
@@ -145,7 +175,13 @@ bool await_bus_name_released(int timeout_ms)
 
 bool call_program(const char *method)
 {
-    GVariant *reply = call(BUS_NAME, "/com/kavra/ulvo_filemanager", BUS_NAME, method, nullptr);
+    return call_program(method, nullptr);
+}
+
+bool call_program(const char *method, const char *argument)
+{
+    GVariant *reply = call(BUS_NAME, "/com/kavra/ulvo_filemanager", BUS_NAME, method,
+                           argument ? g_variant_new("(s)", argument) : nullptr);
     if (reply)
         g_variant_unref(reply);
     return reply != nullptr;
@@ -218,6 +254,45 @@ bool call_file_manager1(const char *method, const std::vector<std::string> &uris
     if (reply)
         g_variant_unref(reply);
     return reply != nullptr;
+}
+
+static Display *xdisplay()
+{
+    return gdk_x11_get_default_xdisplay();
+}
+
+void tap(int x, int y)
+{
+    Display *d = xdisplay();
+    XTestFakeMotionEvent(d, -1, x, y, CurrentTime);
+    XTestFakeButtonEvent(d, 1, True, CurrentTime);
+    XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    XSync(d, False);
+}
+
+void press_key(unsigned long keysym, bool shifted)
+{
+    Display *d = xdisplay();
+    KeyCode shift = XKeysymToKeycode(d, XK_Shift_L);
+    KeyCode key = XKeysymToKeycode(d, keysym);
+    if (shifted)
+        XTestFakeKeyEvent(d, shift, True, CurrentTime);
+    XTestFakeKeyEvent(d, key, True, CurrentTime);
+    XTestFakeKeyEvent(d, key, False, CurrentTime);
+    if (shifted)
+        XTestFakeKeyEvent(d, shift, False, CurrentTime);
+    XSync(d, False);
+}
+
+bool keyboard_is_grabbed()
+{
+    Display *d = xdisplay();
+    int result =
+        XGrabKeyboard(d, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    if (result == GrabSuccess)
+        XUngrabKeyboard(d, CurrentTime);
+    XSync(d, False);
+    return result == AlreadyGrabbed;
 }
 
 } // namespace ulvo_e2e

@@ -16,6 +16,8 @@ class Program
     // Starts the built program. `environment` replaces this process's
     // environment when given. Check started() afterwards.
     explicit Program(const std::vector<std::string> *environment = nullptr);
+    // Starts it with its output and log going to the end of `log_file`.
+    Program(const std::vector<std::string> *environment, const std::string &log_file);
     ~Program();
     Program(const Program &) = delete;
     Program &operator=(const Program &) = delete;
@@ -31,6 +33,7 @@ class Program
     int await_exit_status(int timeout_ms = 20000);
 
   private:
+    void start(const std::vector<std::string> *environment, const char *log_file);
     GPid pid_ = 0;
     bool reaped_ = false;
     std::string ready_file_;
@@ -44,6 +47,8 @@ bool await_bus_name_released(int timeout_ms);
 
 // Calls a method of the running program; TRUE on a reply.
 bool call_program(const char *method);
+// The same with one text argument.
+bool call_program(const char *method, const char *argument);
 
 // The saved state as the platform state service keeps it, in its file: the
 // running program owns the service's name. "" when there is none.
@@ -64,5 +69,12 @@ bool await_saved_state(GtkWidget *cover, const std::string &expected);
 // Calls org.freedesktop.FileManager1 `method` of the running program with
 // `uris`; TRUE on a reply that is no error.
 bool call_file_manager1(const char *method, const std::vector<std::string> &uris);
+
+// A person's input through the X server's test extension, as a finger and
+// a keyboard give it.
+void tap(int x, int y);
+void press_key(unsigned long keysym, bool shifted = false);
+// TRUE while some client holds the keyboard: an open menu does.
+bool keyboard_is_grabbed();
 
 } // namespace ulvo_e2e

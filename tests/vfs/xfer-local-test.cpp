@@ -1,6 +1,8 @@
 // Copy, move and delete on one file system, with real files.
 #include "xfer-test-support.h"
 
+#include <set>
+
 namespace
 {
 
@@ -66,6 +68,23 @@ TEST_F(XferTest, CopyLandsExactlyWithCountsPhasesAndTimes)
         EXPECT_EQ(r.target.find(".ulvo-part-"), std::string::npos);
     }
     EXPECT_EQ(last_index, 14u);
+}
+
+TEST_F(XferTest, EveryStepBeforeTheItemsReachesTheMainLoopHoweverFastItPasses)
+{
+    // A small copy passes all its steps within one update interval.
+    ulvo_test::write_file(path("one.txt"), "one");
+    Transfer run;
+    EXPECT_EQ(run.run({uri("one.txt")}, {uri("copy.txt")}, COPY), ULVO_VFS_OK);
+    std::set<int> passed, shown;
+    for (const Report &r : run.sync_reports)
+        if (r.phase <= ULVO_VFS_XFER_PHASE_READYTOGO)
+            passed.insert(r.phase);
+    for (const Report &r : run.updates)
+        if (r.phase <= ULVO_VFS_XFER_PHASE_READYTOGO)
+            shown.insert(r.phase);
+    EXPECT_TRUE(passed.count(ULVO_VFS_XFER_PHASE_READYTOGO));
+    EXPECT_EQ(shown, passed);
 }
 
 TEST_F(XferTest, MoveWithinOneFileSystemRenamesTopLevelItems)
