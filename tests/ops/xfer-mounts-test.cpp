@@ -83,3 +83,31 @@ TEST_F(XferMountsTest, AFullTargetEndsWithTheNoteAndLosesNothing)
     EXPECT_EQ(read_file(to("song.bin")), "the old song");
     EXPECT_EQ(names_in(root + "/to"), (std::vector<std::string>{"filler", "song.bin"}));
 }
+
+TEST_F(XferMountsTest, AnOldFolderThatCannotGoEndsWithItsTextAndKeepsTheSource)
+{
+    if (!enter())
+        return;
+    const std::string sealed = to("album/sealed");
+    ulvo_test::make_dir(sealed);
+    if (!mount_on(sealed, "size=1m"))
+        GTEST_SKIP() << "tmpfs cannot be mounted here";
+    write_file(sealed + "/kept.jpg", "kept");
+    ASSERT_EQ(mount(nullptr, sealed.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    write_file(from("album/new.jpg"), "new");
+    write_file(from("album/inner/n.txt"), "n");
+    const auto source_tree = tree_of(from("album"));
+    answer(text("ulvo-filemanager", "docm_nc_replace_folder"), text("kivel-libs", "wdgt_bd_yes"));
+    std::string read_only = text("ulvo-filemanager", "sfil_ib_unable_to_continue_read_only_folder");
+    read_only.replace(read_only.find("%s"), 2, "sealed");
+
+    for (XferKind kind : {XFER_MOVE, XFER_COPY}) {
+        LogRecorder log("Kivel");
+        run({from("album")}, {to("album")}, kind);
+        EXPECT_TRUE(log.contains(read_only)) << kind << ": " << log.text();
+        EXPECT_EQ(tree_of(from("album")), source_tree) << kind;
+        EXPECT_EQ(tree_of(to("album")), (std::map<std::string, std::string>{
+                                            {"sealed/", ""}, {"sealed/kept.jpg", "kept"}}))
+            << kind << ": nothing lands beside what could not go";
+    }
+}
