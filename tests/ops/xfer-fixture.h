@@ -69,6 +69,14 @@ inline std::map<std::string, std::string> tree_of(const std::string &top,
     return tree;
 }
 
+inline void remove_tree(const std::string &top)
+{
+    if (!g_file_test(top.c_str(), G_FILE_TEST_IS_SYMLINK))
+        for (const std::string &name : names_in(top))
+            remove_tree(top + "/" + name);
+    g_remove(top.c_str());
+}
+
 // Fills `top` with `folders` folders of `files` files each; returns one file
 // of every folder, for watching the tree go.
 inline std::vector<std::string> write_big_tree(const std::string &top, int folders, int files)
@@ -148,7 +156,7 @@ inline gboolean poll_note(gpointer data)
 
 // Waits until the running transfer ended and its notice had time to show;
 // false when it never ended.
-inline bool await_transfer_end()
+inline bool await_transfer_end(bool with_notice = true)
 {
     bool ended = ulvo_test::pump_until(
         [] {
@@ -156,7 +164,8 @@ inline bool await_transfer_end()
         },
         60000);
     // The deferred notice comes 100 ms after the end.
-    ulvo_test::pump_for(250);
+    if (with_notice)
+        ulvo_test::pump_for(250);
     return ended;
 }
 
@@ -201,7 +210,7 @@ class XferAppTest : public notices_test::NoticesTest
 
     // Starts the transfer as a command does and waits for its end.
     void run(const std::vector<std::string> &sources, const std::vector<std::string> &targets,
-             XferKind kind, int excluded = 0)
+             XferKind kind, int excluded = 0, bool with_notice = true)
     {
         global_ofm->cur_operation = kind == XFER_DELETE ? OPER_DELETE
                                     : kind == XFER_MOVE ? OPER_MOVE
@@ -214,7 +223,7 @@ class XferAppTest : public notices_test::NoticesTest
         g_list_free(t);
         started = global_ofm->xfer_started;
         operation_while_running = global_ofm->cur_operation;
-        ASSERT_TRUE(await_transfer_end()) << "the transfer never ended";
+        ASSERT_TRUE(await_transfer_end(with_notice)) << "the transfer never ended";
     }
 
     std::string root;

@@ -5,6 +5,8 @@
 
 #include <sys/mount.h>
 
+#include <atomic>
+
 using namespace xfer_app_test;
 
 namespace
@@ -110,4 +112,85 @@ TEST_F(XferMountsTest, AnOldFolderThatCannotGoEndsWithItsTextAndKeepsTheSource)
                                             {"sealed/", ""}, {"sealed/kept.jpg", "kept"}}))
             << kind << ": nothing lands beside what could not go";
     }
+}
+
+namespace
+{
+
+// Stops the transfer at its `stop_at`-th report.
+struct ReportCounter {
+    std::atomic<int> seen{0};
+    int stop_at = 0;
+};
+
+gboolean count_report(const UlvoVfsXferProgressInfo *, gpointer data)
+{
+    auto *counter = static_cast<ReportCounter *>(data);
+    return ++counter->seen != counter->stop_at;
+}
+
+} // namespace
+
+TEST_F(XferMountsTest, AMoveAcrossFileSystemsStoppedAnywhereLeavesEveryFileOnceAndWhole)
+{
+    if (!enter())
+        return;
+    if (!mount_on(root + "/to", "size=16m"))
+        GTEST_SKIP() << "tmpfs cannot be mounted here";
+    const std::vector<std::string> items = {"a.bin", "Album", "m.bin", "z.bin", "empty.txt"};
+    const std::vector<std::string> files = {
+        "a.bin", "Album/p1.bin", "Album/p2.bin", "Album/Deep/d.bin", "m.bin", "z.bin", "empty.txt"};
+    auto contents = [](const std::string &name) {
+        return name == "empty.txt" ? std::string() : std::string(300000, 'x') + name;
+    };
+    std::vector<std::string> sources, targets;
+    for (const std::string &item : items) {
+        sources.push_back(from(item));
+        targets.push_back(to(item));
+    }
+    NoteWatch *no =
+        answer(text("kivel-fm", "docm_nc_replace_file"), text("kivel-libs", "wdgt_bd_no"));
+    ReportCounter counter;
+    xfer_set_report_observer(count_report, &counter);
+
+    // With a file waiting at the target, the "no" ends the move at the
+    // question unless the stop came first.
+    for (bool question : {false, true}) {
+        for (int stop_at = 1; stop_at <= 200; stop_at += question ? 2 : 1) {
+            SCOPED_TRACE(std::string(question ? "with a question, " : "") + "stopped at report " +
+                         std::to_string(stop_at));
+            remove_tree(root + "/from");
+            for (const std::string &name : names_in(root + "/to"))
+                remove_tree(to(name));
+            for (const std::string &name : files)
+                write_file(from(name), contents(name));
+            if (question)
+                write_file(to("m.bin"), "theirs");
+            counter.seen = 0;
+            counter.stop_at = stop_at;
+            no->seen = 0;
+            run(sources, targets, XFER_MOVE, 0, false);
+            bool asked = no->seen > 0;
+            for (const std::string &name : files) {
+                bool here = path_exists(from(name)), there = path_exists(to(name));
+                if (question && name == "m.bin") {
+                    EXPECT_EQ(read_file(from(name)), contents(name));
+                    EXPECT_EQ(read_file(to(name)), "theirs");
+                    continue;
+                }
+                EXPECT_NE(here, there) << name << " is in exactly one place";
+                EXPECT_TRUE(read_file(there ? to(name) : from(name)) == contents(name))
+                    << name << " is whole";
+            }
+            for (const auto &entry : tree_of(root + "/to")) {
+                gchar *base = g_path_get_basename(entry.first.c_str());
+                EXPECT_FALSE(ulvo_vfs_xfer_is_partial_name(base)) << entry.first;
+                g_free(base);
+            }
+            EXPECT_EQ(asked, question && counter.seen < stop_at);
+            if (counter.seen < stop_at)
+                break; // ended before that report: later ones stop nothing new
+        }
+    }
+    xfer_set_report_observer(nullptr, nullptr);
 }
