@@ -27,6 +27,15 @@ static const guint64 internal_storage_reserve = 2465792;
 // Guards the completion steps against a second COMPLETED of one transfer.
 static gboolean completion_handled = FALSE;
 
+static XferReportObserver report_observer = nullptr;
+static gpointer report_observer_data = nullptr;
+
+void xfer_set_report_observer(XferReportObserver observer, gpointer data)
+{
+    report_observer = observer;
+    report_observer_data = data;
+}
+
 // ---- Free space ------------------------------------------------------------
 
 static GCharPtr first_path(GList *uris)
@@ -251,6 +260,11 @@ gint xfer_sync_callback(UlvoVfsXferProgressInfo *info, gpointer data)
         return 1;
     if (info->phase < ULVO_VFS_XFER_PHASE_READYTOGO)
         completion_handled = FALSE;
+    if (report_observer && info->phase != ULVO_VFS_XFER_PHASE_COMPLETED &&
+        !report_observer(info, report_observer_data)) {
+        g_atomic_int_set(&cdata->cancelled, TRUE);
+        ulvo_vfs_async_cancel(cdata->handle);
+    }
     if (info->phase == ULVO_VFS_XFER_PHASE_FILECOMPLETED)
         note_finished_item(cdata, info);
     if (info->phase == ULVO_VFS_XFER_PHASE_READYTOGO &&

@@ -8,7 +8,6 @@
 #include "vfs/glib-ptr.h"
 #include "vfs/vfs-uri.h"
 
-#include <glib/gstdio.h>
 #include <string.h>
 
 using ulvo::GCharPtr;
@@ -185,31 +184,17 @@ static gint stop_by_answer(XferData *cdata)
     return ULVO_VFS_XFER_OVERWRITE_ACTION_ABORT;
 }
 
-// A folder replaces a folder, it does not merge into it: the old one goes
-// first, and an empty one stands in so that the transfer fills it afresh.
-static gboolean clear_target_folder(const gchar *source, const gchar *target)
-{
-    // The old folder holds the source itself: removing it would lose both.
-    if (ulvo_vfs_uri_equal(source, target) || ulvo_vfs_uri_is_parent(target, source, TRUE))
-        return FALSE;
-    GList targets = {const_cast<gchar *>(target), nullptr, nullptr};
-    UlvoVfsResult result = ulvo_vfs_xfer_delete_list(
-        &targets, ULVO_VFS_XFER_ERROR_MODE_ABORT,
-        ULVO_VFS_XFER_RECURSIVE | ULVO_VFS_XFER_DELETE_ITEMS, nullptr, nullptr);
-    if (result != ULVO_VFS_OK) {
-        g_warning("Cannot remove the folder being replaced: %d\n", result);
-        return FALSE;
-    }
-    GCharPtr path(ulvo_vfs_get_local_path_from_uri(target));
-    return path && g_mkdir(path.get(), 0777) == 0;
-}
-
 static gint replace(UlvoVfsXferProgressInfo *info, XferData *cdata, gboolean both_folders)
 {
-    if (both_folders && !clear_target_folder(info->source_name, info->target_name)) {
-        xfer_set_error(cdata, 1, FALSE,
-                       xfer_text("kivel-common-strings", "sfil_ni_operation_failed"),
-                       xfer_text("kivel-common-strings", "sfil_ni_operation_failed_ok"));
+    UlvoVfsResult cleared =
+        both_folders ? xfer_clear_target_folder(cdata, info->source_name, info->target_name)
+                     : ULVO_VFS_OK;
+    if (cleared != ULVO_VFS_OK) {
+        // A cancel needs no notice; any other failure says at least this.
+        if (cleared != ULVO_VFS_ERROR_CANCELLED)
+            xfer_set_error(cdata, 1, FALSE,
+                           xfer_text("kivel-common-strings", "sfil_ni_operation_failed"),
+                           xfer_text("kivel-common-strings", "sfil_ni_operation_failed_ok"));
         return stop_by_answer(cdata);
     }
     cdata->overwrite_answer = 1;

@@ -26,6 +26,11 @@ void xfer_no_space(XferData *cdata);
 void xfer_track_partial_file(UlvoVfsXferProgressInfo *info, XferData *cdata);
 gint xfer_handle_vfs_error(UlvoVfsXferProgressInfo *info, XferData *cdata);
 gint xfer_handle_delete_error(UlvoVfsXferProgressInfo *info, XferData *cdata);
+// Deletes the folder at `target` that the folder `source` replaces, and
+// leaves an empty one in its place, keeping the main loop running meanwhile;
+// called with the GDK lock held. ULVO_VFS_ERROR_CANCELLED when the transfer
+// was cancelled meanwhile; on another error a notice may be recorded.
+UlvoVfsResult xfer_clear_target_folder(XferData *cdata, const gchar *source, const gchar *target);
 // The answer to a target that exists already.
 gint xfer_handle_overwrite(UlvoVfsXferProgressInfo *info, XferData *cdata);
 

@@ -197,6 +197,10 @@ void xfer_init(XferData *cdata)
     cdata->last_file_index = 0;
     cdata->last_percent = 0;
     gtk_window_set_modal(GTK_WINDOW(note), TRUE);
+    // Reports come at most every 100 ms, so the one that would name the
+    // button may never arrive.
+    if (cdata->button_text_single)
+        kivel_note_set_button_text(KIVEL_NOTE(note), cdata->button_text_single);
     cdata->status_window = note;
     g_signal_connect(note, "response", G_CALLBACK(xfer_dialog_on_response_event), cdata);
 }
@@ -230,7 +234,8 @@ void xfer_dialog_on_response_event(GtkDialog *, gint, gpointer data)
 {
     FM_RETURN_IF_FAIL(data != NULL, "data != NULL");
     auto *cdata = static_cast<XferData *>(data);
-    cdata->cancelled = TRUE;
+    // Read by a folder being deleted for a replace on its own thread.
+    g_atomic_int_set(&cdata->cancelled, TRUE);
     if (cdata->handle)
         ulvo_vfs_async_cancel(cdata->handle);
 }

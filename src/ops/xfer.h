@@ -63,6 +63,13 @@ void xfer_build_uri_lists(GList *sources, GList *targets, XferData *cdata);
 int xfer_shorten_long_names(GtkWindow *parent_window, XferData *cdata);
 void xfer_update_thumbnails(GList *sources, GList *targets, XferKind kind);
 
+// Watches every report of the transfers started from now on, on the
+// transfer's thread, before the transfer's own handling. An observer that
+// answers FALSE stops the transfer as the note's button does. NULL removes
+// it.
+typedef gboolean (*XferReportObserver)(const UlvoVfsXferProgressInfo *info, gpointer data);
+void xfer_set_report_observer(XferReportObserver observer, gpointer data);
+
 // (transfer full) The text URI of a GFile.
 gchar *xfer_uri_text(GFile *file);
 

@@ -10,6 +10,7 @@
 #include <glib/gstdio.h>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -46,6 +47,73 @@ inline std::vector<std::string> names_in(const std::string &folder)
         g_dir_close(dir);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// Every file under `top` by its path below it, with its contents; folders
+// end in "/".
+inline std::map<std::string, std::string> tree_of(const std::string &top,
+                                                  const std::string &below = "")
+{
+    std::map<std::string, std::string> tree;
+    for (const std::string &name : names_in(top + "/" + below)) {
+        std::string relative = below + name;
+        std::string full = top + "/" + relative;
+        if (g_file_test(full.c_str(), G_FILE_TEST_IS_DIR)) {
+            tree[relative + "/"] = "";
+            auto inner = tree_of(top, relative + "/");
+            tree.insert(inner.begin(), inner.end());
+        } else {
+            tree[relative] = read_file(full);
+        }
+    }
+    return tree;
+}
+
+inline void remove_tree(const std::string &top)
+{
+    if (!g_file_test(top.c_str(), G_FILE_TEST_IS_SYMLINK))
+        for (const std::string &name : names_in(top))
+            remove_tree(top + "/" + name);
+    g_remove(top.c_str());
+}
+
+// Fills `top` with `folders` folders of `files` files each; returns one file
+// of every folder, for watching the tree go.
+inline std::vector<std::string> write_big_tree(const std::string &top, int folders, int files)
+{
+    std::vector<std::string> sample;
+    for (int f = 0; f < folders; f++) {
+        std::string folder = top + "/d" + std::to_string(f);
+        for (int i = 0; i < files; i++)
+            write_file(folder + "/f" + std::to_string(i), "old");
+        sample.push_back(folder + "/f0");
+    }
+    return sample;
+}
+
+// How many of `paths` exist.
+inline size_t count_existing(const std::vector<std::string> &paths)
+{
+    size_t n = 0;
+    for (const std::string &p : paths)
+        n += path_exists(p) ? 1 : 0;
+    return n;
+}
+
+// Taps the button `label` of a showing dialog; false when none offers it.
+inline bool tap_showing(const std::string &label)
+{
+    GtkWidget *button = nullptr;
+    GList *toplevels = gtk_window_list_toplevels();
+    for (GList *l = toplevels; l && !button; l = l->next) {
+        auto *widget = GTK_WIDGET(l->data);
+        if (GTK_IS_DIALOG(widget) && gtk_widget_get_mapped(widget))
+            button = ulvo_test::find_button(widget, label);
+    }
+    g_list_free(toplevels);
+    if (button)
+        gtk_button_clicked(GTK_BUTTON(button));
+    return button != nullptr;
 }
 
 // A GList of new GFiles, as the commands pass them.
@@ -88,7 +156,7 @@ inline gboolean poll_note(gpointer data)
 
 // Waits until the running transfer ended and its notice had time to show;
 // false when it never ended.
-inline bool await_transfer_end()
+inline bool await_transfer_end(bool with_notice = true)
 {
     bool ended = ulvo_test::pump_until(
         [] {
@@ -96,7 +164,8 @@ inline bool await_transfer_end()
         },
         60000);
     // The deferred notice comes 100 ms after the end.
-    ulvo_test::pump_for(250);
+    if (with_notice)
+        ulvo_test::pump_for(250);
     return ended;
 }
 
@@ -141,7 +210,7 @@ class XferAppTest : public notices_test::NoticesTest
 
     // Starts the transfer as a command does and waits for its end.
     void run(const std::vector<std::string> &sources, const std::vector<std::string> &targets,
-             XferKind kind, int excluded = 0)
+             XferKind kind, int excluded = 0, bool with_notice = true)
     {
         global_ofm->cur_operation = kind == XFER_DELETE ? OPER_DELETE
                                     : kind == XFER_MOVE ? OPER_MOVE
@@ -154,7 +223,7 @@ class XferAppTest : public notices_test::NoticesTest
         g_list_free(t);
         started = global_ofm->xfer_started;
         operation_while_running = global_ofm->cur_operation;
-        ASSERT_TRUE(await_transfer_end()) << "the transfer never ended";
+        ASSERT_TRUE(await_transfer_end(with_notice)) << "the transfer never ended";
     }
 
     std::string root;

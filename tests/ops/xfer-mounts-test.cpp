@@ -5,6 +5,8 @@
 
 #include <sys/mount.h>
 
+#include <atomic>
+
 using namespace xfer_app_test;
 
 namespace
@@ -82,4 +84,113 @@ TEST_F(XferMountsTest, AFullTargetEndsWithTheNoteAndLosesNothing)
     EXPECT_EQ(read_file(from("song.bin")), std::string(3 << 20, 's'));
     EXPECT_EQ(read_file(to("song.bin")), "the old song");
     EXPECT_EQ(names_in(root + "/to"), (std::vector<std::string>{"filler", "song.bin"}));
+}
+
+TEST_F(XferMountsTest, AnOldFolderThatCannotGoEndsWithItsTextAndKeepsTheSource)
+{
+    if (!enter())
+        return;
+    const std::string sealed = to("album/sealed");
+    ulvo_test::make_dir(sealed);
+    if (!mount_on(sealed, "size=1m"))
+        GTEST_SKIP() << "tmpfs cannot be mounted here";
+    write_file(sealed + "/kept.jpg", "kept");
+    ASSERT_EQ(mount(nullptr, sealed.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    write_file(from("album/new.jpg"), "new");
+    write_file(from("album/inner/n.txt"), "n");
+    const auto source_tree = tree_of(from("album"));
+    answer(text("ulvo-filemanager", "docm_nc_replace_folder"), text("kivel-libs", "wdgt_bd_yes"));
+    std::string read_only = text("ulvo-filemanager", "sfil_ib_unable_to_continue_read_only_folder");
+    read_only.replace(read_only.find("%s"), 2, "sealed");
+
+    for (XferKind kind : {XFER_MOVE, XFER_COPY}) {
+        LogRecorder log("Kivel");
+        run({from("album")}, {to("album")}, kind);
+        EXPECT_TRUE(log.contains(read_only)) << kind << ": " << log.text();
+        EXPECT_EQ(tree_of(from("album")), source_tree) << kind;
+        EXPECT_EQ(tree_of(to("album")), (std::map<std::string, std::string>{
+                                            {"sealed/", ""}, {"sealed/kept.jpg", "kept"}}))
+            << kind << ": nothing lands beside what could not go";
+    }
+}
+
+namespace
+{
+
+// Stops the transfer at its `stop_at`-th report.
+struct ReportCounter {
+    std::atomic<int> seen{0};
+    int stop_at = 0;
+};
+
+gboolean count_report(const UlvoVfsXferProgressInfo *, gpointer data)
+{
+    auto *counter = static_cast<ReportCounter *>(data);
+    return ++counter->seen != counter->stop_at;
+}
+
+} // namespace
+
+TEST_F(XferMountsTest, AMoveAcrossFileSystemsStoppedAnywhereLeavesEveryFileOnceAndWhole)
+{
+    if (!enter())
+        return;
+    if (!mount_on(root + "/to", "size=16m"))
+        GTEST_SKIP() << "tmpfs cannot be mounted here";
+    const std::vector<std::string> items = {"a.bin", "Album", "m.bin", "z.bin", "empty.txt"};
+    const std::vector<std::string> files = {
+        "a.bin", "Album/p1.bin", "Album/p2.bin", "Album/Deep/d.bin", "m.bin", "z.bin", "empty.txt"};
+    auto contents = [](const std::string &name) {
+        return name == "empty.txt" ? std::string() : std::string(300000, 'x') + name;
+    };
+    std::vector<std::string> sources, targets;
+    for (const std::string &item : items) {
+        sources.push_back(from(item));
+        targets.push_back(to(item));
+    }
+    NoteWatch *no =
+        answer(text("kivel-fm", "docm_nc_replace_file"), text("kivel-libs", "wdgt_bd_no"));
+    ReportCounter counter;
+    xfer_set_report_observer(count_report, &counter);
+
+    // With a file waiting at the target, the "no" ends the move at the
+    // question unless the stop came first.
+    for (bool question : {false, true}) {
+        for (int stop_at = 1; stop_at <= 200; stop_at += question ? 2 : 1) {
+            SCOPED_TRACE(std::string(question ? "with a question, " : "") + "stopped at report " +
+                         std::to_string(stop_at));
+            remove_tree(root + "/from");
+            for (const std::string &name : names_in(root + "/to"))
+                remove_tree(to(name));
+            for (const std::string &name : files)
+                write_file(from(name), contents(name));
+            if (question)
+                write_file(to("m.bin"), "theirs");
+            counter.seen = 0;
+            counter.stop_at = stop_at;
+            no->seen = 0;
+            run(sources, targets, XFER_MOVE, 0, false);
+            bool asked = no->seen > 0;
+            for (const std::string &name : files) {
+                bool here = path_exists(from(name)), there = path_exists(to(name));
+                if (question && name == "m.bin") {
+                    EXPECT_EQ(read_file(from(name)), contents(name));
+                    EXPECT_EQ(read_file(to(name)), "theirs");
+                    continue;
+                }
+                EXPECT_NE(here, there) << name << " is in exactly one place";
+                EXPECT_TRUE(read_file(there ? to(name) : from(name)) == contents(name))
+                    << name << " is whole";
+            }
+            for (const auto &entry : tree_of(root + "/to")) {
+                gchar *base = g_path_get_basename(entry.first.c_str());
+                EXPECT_FALSE(ulvo_vfs_xfer_is_partial_name(base)) << entry.first;
+                g_free(base);
+            }
+            EXPECT_EQ(asked, question && counter.seen < stop_at);
+            if (counter.seen < stop_at)
+                break; // ended before that report: later ones stop nothing new
+        }
+    }
+    xfer_set_report_observer(nullptr, nullptr);
 }

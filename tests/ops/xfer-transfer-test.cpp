@@ -73,6 +73,99 @@ TEST_F(XferAppTest, AFolderReplacesAFolderWithoutMerging)
     EXPECT_EQ(read_file(from("album/new.jpg")), "new");
 }
 
+namespace
+{
+
+// Looks at a folder being replaced every millisecond while the transfer
+// runs, and notes when some of it is gone and some not yet: the loop turns
+// while the old folder is being deleted.
+class OldFolderWatch
+{
+  public:
+    OldFolderWatch(std::vector<std::string> sample, std::function<void()> on_partly_gone = {})
+        : sample_(std::move(sample)), on_partly_gone_(std::move(on_partly_gone))
+    {
+        id_ = gdk_threads_add_timeout(1, look, this);
+    }
+    ~OldFolderWatch() { g_source_remove(id_); }
+    OldFolderWatch(const OldFolderWatch &) = delete;
+    OldFolderWatch &operator=(const OldFolderWatch &) = delete;
+
+    bool partly_gone = false;
+
+  private:
+    static gboolean look(gpointer data)
+    {
+        auto *self = static_cast<OldFolderWatch *>(data);
+        size_t left = count_existing(self->sample_);
+        if (!self->partly_gone && left > 0 && left < self->sample_.size()) {
+            self->partly_gone = true;
+            if (self->on_partly_gone_)
+                self->on_partly_gone_();
+        }
+        return TRUE;
+    }
+    std::vector<std::string> sample_;
+    std::function<void()> on_partly_gone_;
+    guint id_ = 0;
+};
+
+} // namespace
+
+TEST_F(XferAppTest, ABigFolderIsReplacedWhileTheWindowRunsAndEndsAsItsSource)
+{
+    write_file(from("album/new.jpg"), "new");
+    write_file(from("album/d0/g"), "new g");
+    write_file(from("album/inner/deep/n.txt"), "n");
+    const auto source_tree = tree_of(from("album"));
+    answer(text("ulvo-filemanager", "docm_nc_replace_folder"), text("kivel-libs", "wdgt_bd_yes"));
+    LogRecorder log("Kivel");
+
+    {
+        OldFolderWatch watch(write_big_tree(to("album"), 20, 100));
+        run({from("album")}, {to("album")}, XFER_COPY);
+        EXPECT_TRUE(watch.partly_gone) << "the window stood still while the old folder went";
+    }
+    EXPECT_EQ(tree_of(to("album")), source_tree) << "replaced, not merged";
+    EXPECT_EQ(tree_of(from("album")), source_tree);
+
+    // A move within one file system, which renames.
+    const std::string other = root + "/other/album";
+    {
+        OldFolderWatch watch(write_big_tree(other, 20, 100));
+        run({from("album")}, {other}, XFER_MOVE);
+        EXPECT_TRUE(watch.partly_gone);
+    }
+    EXPECT_EQ(tree_of(other), source_tree);
+    EXPECT_FALSE(path_exists(from("album")));
+    EXPECT_FALSE(log.contains("note: " + text("kivel-common-strings", "sfil_ni_operation_failed")))
+        << log.text();
+}
+
+TEST_F(XferAppTest, StopWhileTheOldFolderGoesLosesNoSourceFile)
+{
+    write_file(from("album/new.jpg"), "new");
+    write_file(from("album/inner/n.txt"), "n");
+    const auto source_tree = tree_of(from("album"));
+    answer(text("ulvo-filemanager", "docm_nc_replace_folder"), text("kivel-libs", "wdgt_bd_yes"));
+    LogRecorder log("Kivel");
+    bool stopped = false;
+
+    OldFolderWatch watch(write_big_tree(to("album"), 20, 100), [&] {
+        // As a person taps the progress note's button.
+        stopped = tap_showing(text("kivel-fm", "docm_bd_moving_files"));
+    });
+    run({from("album")}, {to("album")}, XFER_MOVE);
+    EXPECT_TRUE(watch.partly_gone);
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(tree_of(from("album")), source_tree) << "the source is whole";
+    for (const auto &entry : tree_of(to("album")))
+        EXPECT_EQ(entry.first.compare(0, 1, "d"), 0)
+            << "nothing new lands in a half-deleted folder: " << entry.first;
+    EXPECT_FALSE(log.contains(text("kivel-common-strings", "sfil_ni_operation_failed")))
+        << "a stop needs no notice: " << log.text();
+}
+
 TEST_F(XferAppTest, NoToReplacingAMovedFileKeepsBothFiles)
 {
     // The stopped move must not take the source because a file of the same
