@@ -1,6 +1,7 @@
 // The content pane's view: its columns and how items are drawn, and the
 // public calls on the items it lists.
 #include "platform/selection/kivel-file-selection-private.h"
+#include "platform/toolkit/kivel-file-size.h"
 #include "platform/toolkit/kivel-locale.h"
 
 #include <libintl.h>
@@ -89,7 +90,7 @@ static void size_cell(GtkTreeViewColumn *, GtkCellRenderer *cell, GtkTreeModel *
     KivelFileSystemRow *row = shown_row(fs, iter);
     gchar *text = kivel_file_system_row_is_folder(row)
                       ? g_strdup("")
-                      : g_format_size(kivel_file_system_row_get_size(row));
+                      : kivel_format_file_size_for_display(kivel_file_system_row_get_size(row));
     g_object_set(cell, "text", text, nullptr);
     g_free(text);
     set_dimmed(fs, cell, row);

@@ -2,6 +2,7 @@
 // disk's changes and new orders, a folder entered again lists every row, and
 // cells show what the model holds the moment it changes.
 #include "platform/selection/selection-fixture.h"
+#include "platform/toolkit/kivel-file-size.h"
 
 #include <gio/gio.h>
 #include <glib/gstdio.h>
@@ -150,7 +151,7 @@ TEST_F(SelectionLarge, CellsShowTheModelsRowTheMomentItChanges)
                (gtk_tree_model_get(model_, &row, KIVEL_FILE_SYSTEM_MODEL_SIZE, &size, -1),
                 size == 5000);
     }));
-    gchar *size = g_format_size(5000);
+    gchar *size = kivel_format_file_size_for_display(5000);
     EXPECT_EQ(column_text(2, 0), size);
     g_free(size);
 

@@ -1,6 +1,7 @@
 // What the content pane lists: a folder's items in order, the model's
 // changes from the disk, the listing rules and the top of the tree.
 #include "platform/selection/selection-fixture.h"
+#include "platform/toolkit/kivel-file-size.h"
 
 #include <gio/gio.h>
 #include <glib/gstdio.h>
@@ -107,7 +108,7 @@ TEST_F(SelectionListing, ColumnHeadersShowDateAndSize)
     EXPECT_TRUE(gtk_tree_view_get_headers_visible(view));
     EXPECT_STREQ(gtk_tree_view_column_get_title(gtk_tree_view_get_column(view, 2)), "Size");
     EXPECT_TRUE(gtk_tree_view_column_get_visible(gtk_tree_view_get_column(view, 2)));
-    gchar *size = g_format_size(2000);
+    gchar *size = kivel_format_file_size_for_display(2000);
     EXPECT_EQ(column_text(2, 0), size);
     g_free(size);
     EXPECT_FALSE(column_text(1, 0).empty());
