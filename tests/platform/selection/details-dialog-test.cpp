@@ -39,25 +39,7 @@ class Details : public ModelTest
     // The value beside the field title `title` (e.g. "Size:").
     std::string field(const std::string &title) const
     {
-        GtkWidget *table = dialog_test::find_of_type(dialog_, GTK_TYPE_TABLE);
-        std::string value = "(no field " + title + ")";
-        if (!table)
-            return value;
-        GList *children = gtk_container_get_children(GTK_CONTAINER(table));
-        guint row = G_MAXUINT;
-        for (GList *l = children; l; l = l->next)
-            if (title == gtk_label_get_text(GTK_LABEL(l->data)))
-                gtk_container_child_get(GTK_CONTAINER(table), GTK_WIDGET(l->data), "top-attach",
-                                        &row, nullptr);
-        for (GList *l = children; l; l = l->next) {
-            guint top = 0, left = 0;
-            gtk_container_child_get(GTK_CONTAINER(table), GTK_WIDGET(l->data), "top-attach", &top,
-                                    "left-attach", &left, nullptr);
-            if (top == row && left == 1)
-                value = gtk_label_get_text(GTK_LABEL(l->data));
-        }
-        g_list_free(children);
-        return value;
+        return dialog_test::details_field(dialog_, title);
     }
     // Whether a label reading `text` shows.
     bool shows(const std::string &text) const { return showing_label(dialog_, text); }
