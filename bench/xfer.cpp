@@ -1,18 +1,30 @@
 // Times the transfer engine against cp on the same data and file system:
 // (a) one 1 GiB file, (b) a tree of 20,000 files of 4 KiB.
-//   bench/xfer [folder [big|tree]]   (default /tmp, both; about 2.5 GiB free)
-// The engine flushes what it wrote before giving files their names, cp does
-// not; "cp+sync" is cp followed by sync(1), the like-for-like figure.
+//   bench/xfer [--runs N] [--warm] [folder [big|tree]]
+// (default 3 runs, /tmp, both; about 2.5 GiB free). The engine flushes what
+// it wrote before giving files their names, cp does not; "cp+sync" is cp
+// followed by sync(1), the like-for-like figure.
+//
+// Every timed run starts from the same state: the previous copy removed and
+// flushed, then the page cache dropped (as root), so that cp and the engine
+// both read their source from the disk. Where the cache cannot be dropped,
+// or with --warm, the source is read whole before each run instead, so that
+// both find it in memory. The sides take turns, in a different order each
+// round, and the medians are printed with the machine's load.
 #include "vfs/vfs-xfer.h"
 
 #include <fcntl.h>
+#include <ftw.h>
 #include <glib/gstdio.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <string>
+#include <vector>
 
 static const guint64 BIG_SIZE = guint64(1) << 30;
 static const int TREE_FOLDERS = 20;
@@ -58,71 +70,177 @@ static gint on_update(UlvoVfsAsyncHandle *, UlvoVfsXferProgressInfo *info, gpoin
     return 0;
 }
 
-static gint on_sync(UlvoVfsXferProgressInfo *info, gpointer loop)
+struct EngineRun {
+    GMainLoop *loop;
+    UlvoVfsResult result;
+};
+
+static gint on_sync(UlvoVfsXferProgressInfo *info, gpointer data)
 {
+    auto *run = static_cast<EngineRun *>(data);
     if (info->phase == ULVO_VFS_XFER_PHASE_COMPLETED) {
-        if (info->vfs_status != ULVO_VFS_OK)
-            fprintf(stderr, "transfer ended with %s\n",
-                    ulvo_vfs_result_to_string(info->vfs_status));
-        g_main_loop_quit(static_cast<GMainLoop *>(loop));
+        run->result = info->vfs_status;
+        g_main_loop_quit(run->loop);
     }
     return 1;
 }
 
-static double engine_copy(const std::string &source, const std::string &target)
+static bool engine_copy(const std::string &source, const std::string &target)
 {
     gchar *s = g_filename_to_uri(source.c_str(), nullptr, nullptr);
     gchar *t = g_filename_to_uri(target.c_str(), nullptr, nullptr);
     GList *sources = g_list_append(nullptr, s), *targets = g_list_append(nullptr, t);
-    GMainLoop *loop = g_main_loop_new(nullptr, FALSE);
+    EngineRun run = {g_main_loop_new(nullptr, FALSE), ULVO_VFS_OK};
     UlvoVfsAsyncHandle *handle = nullptr;
-    gint64 start = g_get_monotonic_time();
     ulvo_vfs_async_xfer(&handle, sources, targets,
                         ULVO_VFS_XFER_RECURSIVE | ULVO_VFS_XFER_TARGET_DEFAULT_PERMS,
                         ULVO_VFS_XFER_ERROR_MODE_QUERY, ULVO_VFS_XFER_OVERWRITE_MODE_QUERY, 0,
-                        on_update, nullptr, on_sync, loop);
-    g_main_loop_run(loop);
-    double seconds = (g_get_monotonic_time() - start) / 1e6;
-    g_main_loop_unref(loop);
+                        on_update, nullptr, on_sync, &run);
+    g_main_loop_run(run.loop);
+    g_main_loop_unref(run.loop);
     g_list_free_full(sources, g_free);
     g_list_free_full(targets, g_free);
-    return seconds;
+    if (run.result != ULVO_VFS_OK)
+        fprintf(stderr, "transfer ended with %s\n", ulvo_vfs_result_to_string(run.result));
+    return run.result == ULVO_VFS_OK;
 }
 
-static double run_timed(const std::string &command)
+static bool run_command(const std::string &command)
+{
+    if (system(command.c_str()) == 0)
+        return true;
+    fprintf(stderr, "failed: %s\n", command.c_str());
+    return false;
+}
+
+static bool drop_caches()
+{
+    sync();
+    int fd = open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
+    bool dropped = fd >= 0 && write(fd, "3", 1) == 1;
+    if (fd >= 0)
+        close(fd);
+    return dropped;
+}
+
+static int read_whole(const char *path, const struct stat *, int type, struct FTW *)
+{
+    if (type != FTW_F)
+        return 0;
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    static std::vector<char> buffer(1 << 20);
+    while (fd >= 0 && read(fd, buffer.data(), buffer.size()) > 0) {
+    }
+    if (fd >= 0)
+        close(fd);
+    return 0;
+}
+
+struct Bench {
+    bool drop = true;
+    int runs = 3;
+};
+
+// The same start for every side: no copy, nothing dirty, the source cold
+// (or, where that cannot be, warm).
+static void prepare(Bench *bench, const std::string &source, const std::string &target)
+{
+    run_command("rm -rf '" + target + "'");
+    if (bench->drop && drop_caches())
+        return;
+    if (bench->drop)
+        fprintf(stderr, "cannot drop the page cache: the source is read into it instead\n");
+    bench->drop = false;
+    sync();
+    nftw(source.c_str(), read_whole, 16, FTW_PHYS);
+}
+
+static double seconds_of(const std::function<bool()> &work, bool *ok)
 {
     gint64 start = g_get_monotonic_time();
-    if (system(command.c_str()) != 0)
-        fprintf(stderr, "failed: %s\n", command.c_str());
+    *ok = work() && *ok;
     return (g_get_monotonic_time() - start) / 1e6;
 }
 
-static void remove_tree(const std::string &path)
+static double median(std::vector<double> times)
 {
-    run_timed("rm -rf '" + path + "' && sync");
+    std::sort(times.begin(), times.end());
+    size_t n = times.size();
+    return n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
 }
 
-// The best of two runs each, in turns: the machine may be shared.
-static void compare(const char *what, const std::string &source, const std::string &target)
+static std::string listed(const std::vector<double> &times)
+{
+    std::string text;
+    for (double t : times) {
+        char one[32];
+        snprintf(one, sizeof one, "%s%.2f", text.empty() ? "" : " ", t);
+        text += one;
+    }
+    return text;
+}
+
+static std::string load_average()
+{
+    double load[3] = {};
+    FILE *file = fopen("/proc/loadavg", "r");
+    if (file && fscanf(file, "%lf %lf %lf", &load[0], &load[1], &load[2]) != 3)
+        load[0] = load[1] = load[2] = -1;
+    if (file)
+        fclose(file);
+    char text[64];
+    snprintf(text, sizeof text, "%.2f %.2f %.2f", load[0], load[1], load[2]);
+    return text;
+}
+
+static bool compare(Bench *bench, const char *what, const std::string &source,
+                    const std::string &target)
 {
     const std::string cp = "cp -r '" + source + "' '" + target + "'";
-    double engine = 1e9, plain = 1e9, synced = 1e9;
-    for (int round = 0; round < 2; round++) {
-        remove_tree(target);
-        plain = std::min(plain, run_timed(cp));
-        remove_tree(target);
-        engine = std::min(engine, engine_copy(source, target));
-        remove_tree(target);
-        synced = std::min(synced, run_timed(cp + " && sync"));
+    std::vector<std::function<bool()>> sides = {
+        [&] { return engine_copy(source, target); },
+        [&] { return run_command(cp); },
+        [&] { return run_command(cp + " && sync"); },
+    };
+    std::vector<std::vector<double>> times(sides.size());
+    std::string load_before = load_average();
+    bool ok = true;
+    for (int round = 0; round < bench->runs && ok; round++) {
+        for (size_t turn = 0; turn < sides.size() && ok; turn++) {
+            size_t side = (turn + size_t(round)) % sides.size();
+            prepare(bench, source, target);
+            times[side].push_back(seconds_of(sides[side], &ok));
+        }
     }
-    remove_tree(target);
-    printf("%s: engine %.2f s, cp %.2f s, cp+sync %.2f s; engine/cp %.2f, engine/(cp+sync) %.2f\n",
-           what, engine, plain, synced, engine / plain, engine / synced);
+    run_command("rm -rf '" + target + "' && sync");
+    if (!ok)
+        return false;
+    double engine = median(times[0]), plain = median(times[1]), synced = median(times[2]);
+    printf("%s (%s source, medians of %d; load %s, then %s):\n"
+           "  engine %.2f s (%s), cp %.2f s (%s), cp+sync %.2f s (%s)\n"
+           "  engine/cp %.2f, engine/(cp+sync) %.2f\n",
+           what, bench->drop ? "cold" : "warm", bench->runs, load_before.c_str(),
+           load_average().c_str(), engine, listed(times[0]).c_str(), plain,
+           listed(times[1]).c_str(), synced, listed(times[2]).c_str(), engine / plain,
+           engine / synced);
+    fflush(stdout);
+    return true;
 }
 
 int main(int argc, char **argv)
 {
-    std::string base = argc > 1 ? argv[1] : "/tmp";
+    Bench bench;
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; i++) {
+        if (strcmp(argv[i], "--warm") == 0)
+            bench.drop = false;
+        else if (strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
+            bench.runs = std::max(1, atoi(argv[++i]));
+        else
+            args.push_back(argv[i]);
+    }
+    std::string base = args.size() > 0 ? args[0] : "/tmp";
+    std::string only = args.size() > 1 ? args[1] : "";
     struct statvfs fs;
     if (statvfs(base.c_str(), &fs) != 0 ||
         guint64(fs.f_bavail) * fs.f_frsize < (guint64(5) << 29)) {
@@ -136,19 +254,15 @@ int main(int argc, char **argv)
     }
     std::string dir = root;
     g_free(root);
-    std::string only = argc > 2 ? argv[2] : "";
     bool big = only != "tree", small = only != "big";
-    bool made =
+    bool ok =
         (!big || write_data(dir + "/big.bin", BIG_SIZE)) && (!small || make_tree(dir + "/tree"));
-    run_timed("sync");
-    if (made) {
-        if (big)
-            compare("1 GiB file", dir + "/big.bin", dir + "/big-copy.bin");
-        if (small)
-            compare("20,000 files of 4 KiB", dir + "/tree", dir + "/tree-copy");
-    } else {
+    if (!ok)
         perror("making the data");
-    }
-    remove_tree(dir);
-    return made ? 0 : 1;
+    sync();
+    ok = ok && (!big || compare(&bench, "1 GiB file", dir + "/big.bin", dir + "/big-copy.bin"));
+    ok = ok &&
+         (!small || compare(&bench, "20,000 files of 4 KiB", dir + "/tree", dir + "/tree-copy"));
+    run_command("rm -rf '" + dir + "' && sync");
+    return ok ? 0 : 1;
 }

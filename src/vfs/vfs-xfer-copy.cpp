@@ -2,7 +2,9 @@
 // beside its target; a batch of them is flushed with one syncfs() and only
 // then renamed into place, and, for a move, only then are the sources
 // deleted. One flush per batch instead of one fsync per file keeps small
-// files nearly as fast as a plain copy.
+// files nearly as fast as a plain copy, and each file's data is already on
+// its way to the disk while the copy goes on, so that the flush has little
+// left to wait for.
 #include "vfs/vfs-xfer-private.h"
 
 #include <errno.h>
@@ -18,12 +20,11 @@ namespace
 
 const size_t BATCH_FILES = 256;
 const guint64 BATCH_BYTES = 64 << 20;
-// In-kernel copies grow while they are quick (fewer, larger calls copy
-// faster) and shrink on slow media, so that progress and cancel stay prompt.
-const size_t RANGE_CHUNK_MIN = 4 << 20;
-const size_t RANGE_CHUNK_MAX = 256 << 20;
-const gint64 RANGE_QUICK_US = 100 * 1000;
-const gint64 RANGE_SLOW_US = 300 * 1000;
+// Data is copied and sent to the disk a window at a time: the disk writes
+// one window while the next is copied, so that the flush before the rename
+// finds little left, and at most two windows of a file wait in memory, so
+// that progress and cancel stay prompt on slow cards too.
+const off_t WINDOW = 8 << 20;
 const size_t BUFFER_SIZE = 1 << 20;
 // Room left in a 255-byte name for the dot, the mark and the random part.
 const size_t NAME_KEPT = 200;
@@ -94,49 +95,80 @@ Action node_failed(Job *job, Item &item, size_t index, int errnum, UlvoVfsXferPh
     return action;
 }
 
+// Starts writing [from, from + length) of `fd` to the disk (to its end for
+// length 0) and, with `wait_before`, waits for what was started before.
+// 0 or an errno; file systems that cannot are simply left to the flush.
+int start_writeback(int fd, off_t from, off_t length, bool wait_before)
+{
+    unsigned flags = SYNC_FILE_RANGE_WRITE | (wait_before ? SYNC_FILE_RANGE_WAIT_BEFORE : 0);
+    if (sync_file_range(fd, from, length, flags) == 0)
+        return 0;
+    return errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == ESPIPE ? 0 : errno;
+}
+
+// Sends every full window up to `copied` on its way to the disk, having
+// waited for the window before it; 0 or an errno.
+int write_back_windows(int fd, off_t copied, off_t *started)
+{
+    while (copied - *started >= WINDOW) {
+        int errnum = *started >= WINDOW ? start_writeback(fd, *started - WINDOW, WINDOW, true) : 0;
+        if (errnum == 0)
+            errnum = start_writeback(fd, *started, WINDOW, false);
+        if (errnum != 0)
+            return errnum;
+        *started += WINDOW;
+    }
+    return 0;
+}
+
+// One step of the copy: in the kernel where it can, else through the
+// buffer. The bytes copied, 0 at the end, or -1 with errno and *phase.
+ssize_t copy_step(Job *job, int from, int to, bool *by_range, UlvoVfsXferPhase *phase)
+{
+    if (*by_range) {
+        ssize_t n = copy_file_range(from, nullptr, to, nullptr, size_t(WINDOW), 0);
+        if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
+                      errno == EBADF)) {
+            *by_range = false;
+            return copy_step(job, from, to, by_range, phase);
+        }
+        *phase = ULVO_VFS_XFER_PHASE_WRITETARGET;
+        return n;
+    }
+    if (job->buffer.empty())
+        job->buffer.resize(BUFFER_SIZE);
+    *phase = ULVO_VFS_XFER_PHASE_READSOURCE;
+    ssize_t n = read(from, job->buffer.data(), job->buffer.size());
+    for (ssize_t done = 0; n > 0 && done < n;) {
+        ssize_t w = write(to, job->buffer.data() + done, size_t(n - done));
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w < 0) {
+            *phase = ULVO_VFS_XFER_PHASE_WRITETARGET;
+            return -1;
+        }
+        done += w;
+    }
+    return n;
+}
+
 // 0, or the errno of the failing call with its phase.
 int copy_data(Job *job, int from, int to, UlvoVfsXferPhase *phase)
 {
     bool by_range = true;
-    size_t chunk = RANGE_CHUNK_MIN;
+    off_t copied = 0, started = 0;
     for (;;) {
-        ssize_t n;
-        if (by_range) {
-            gint64 start = g_get_monotonic_time();
-            n = copy_file_range(from, nullptr, to, nullptr, chunk, 0);
-            gint64 took = g_get_monotonic_time() - start;
-            if (took < RANGE_QUICK_US && chunk < RANGE_CHUNK_MAX)
-                chunk *= 2;
-            else if (took > RANGE_SLOW_US && chunk > RANGE_CHUNK_MIN)
-                chunk /= 2;
-            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
-                          errno == EOPNOTSUPP || errno == EBADF)) {
-                by_range = false;
-                continue;
-            }
-            *phase = ULVO_VFS_XFER_PHASE_WRITETARGET;
-        } else {
-            if (job->buffer.empty())
-                job->buffer.resize(BUFFER_SIZE);
-            n = read(from, job->buffer.data(), job->buffer.size());
-            *phase = ULVO_VFS_XFER_PHASE_READSOURCE;
-            for (ssize_t done = 0; n > 0 && done < n;) {
-                ssize_t w = write(to, job->buffer.data() + done, size_t(n - done));
-                if (w < 0 && errno == EINTR)
-                    continue;
-                if (w < 0) {
-                    *phase = ULVO_VFS_XFER_PHASE_WRITETARGET;
-                    return errno;
-                }
-                done += w;
-            }
-        }
+        ssize_t n = copy_step(job, from, to, &by_range, phase);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             return errno;
+        *phase = ULVO_VFS_XFER_PHASE_WRITETARGET;
         if (n == 0)
-            return 0;
+            return start_writeback(to, started, 0, false);
+        copied += n;
+        if (int errnum = write_back_windows(to, copied, &started))
+            return errnum;
         job->info.bytes_copied += guint64(n);
         job->info.total_bytes_copied += guint64(n);
         if (!progress(job, ULVO_VFS_XFER_PHASE_COPYING))
@@ -209,6 +241,8 @@ bool copy_file(Job *job, Item &item, size_t index)
         job->info.bytes_total += guint64(st.st_size) - node.size;
         node.size = guint64(st.st_size);
         job->info.file_size = node.size;
+        if (st.st_size > WINDOW)
+            (void)posix_fadvise(source.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
         Conflict conflict;
         if (!settle_target(job, item, index, &conflict))
             return false;

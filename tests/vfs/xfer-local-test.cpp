@@ -233,3 +233,41 @@ TEST_F(XferTest, VanishedSourceIsReportedAndSkipped)
     EXPECT_EQ(run.questions()[0].source, uri("gone.txt"));
     EXPECT_EQ(tree(path("dst")), (std::map<std::string, std::string>{{"here.txt", "f:here"}}));
 }
+
+// Several copy windows and a tail, copied in the kernel (same file system)
+// and through the buffer (from another one, where there is one): the copy is
+// whole, and progress comes in steps small enough to show movement and to
+// cancel promptly.
+TEST_F(XferTest, LargeFileCopiesWholeInPromptSteps)
+{
+    std::string big((25 << 20) + 4321, '\0');
+    for (size_t i = 0; i < big.size(); i += 4096)
+        big[i] = char(i / 4096 * 7 + 1);
+    big.back() = 'z';
+    std::vector<std::string> sources = {path("big.bin")};
+    gchar *other = g_strdup("/dev/shm/ulvo-xfer-XXXXXX");
+    if (g_mkdtemp(other) && stat_of(other).st_dev != stat_of(dir_).st_dev)
+        sources.push_back(std::string(other) + "/big.bin");
+    for (const std::string &source : sources) {
+        ulvo_test::write_file(source, big);
+        gchar *source_uri = g_filename_to_uri(source.c_str(), nullptr, nullptr);
+        Transfer run;
+        EXPECT_EQ(run.run({source_uri}, {uri("copy.bin")}, COPY), ULVO_VFS_OK);
+        g_free(source_uri);
+        unlink(source.c_str());
+        EXPECT_TRUE(tree(dir_).at("copy.bin") == "f:" + big) << source;
+        EXPECT_TRUE(partial_files(dir_).empty());
+        guint64 last = 0;
+        for (const Report &r : run.sync_reports) {
+            if (r.phase != ULVO_VFS_XFER_PHASE_COPYING)
+                continue;
+            EXPECT_GT(r.total_bytes_copied, last);
+            EXPECT_LE(r.total_bytes_copied - last, guint64(8 << 20)) << source;
+            last = r.total_bytes_copied;
+        }
+        EXPECT_EQ(last, big.size());
+        unlink(path("copy.bin").c_str());
+    }
+    rmdir(other);
+    g_free(other);
+}
