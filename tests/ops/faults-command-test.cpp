@@ -1,6 +1,5 @@
-// Commands on what people throw at them: names the screen cannot show as
-// they are, a destination that goes away while the chooser shows it, a
-// folder that cannot be emptied.
+// Commands on what people throw at them: a destination that goes away while
+// the chooser shows it, a folder that cannot be emptied.
 #include "command-fixture.h"
 
 #include <glib/gstdio.h>
@@ -12,14 +11,6 @@ using namespace command_test;
 
 namespace
 {
-
-// Names that are hard to carry through: bytes that are no UTF-8, a line
-// feed, leading dashes and dots, and a name of the longest length.
-std::vector<std::string> odd_names()
-{
-    return {"bad\xff\xfe-bytes.txt", "two\nlines.txt", "--dashes.txt", "..dots.txt",
-            std::string(251, 'n') + ".txt"};
-}
 
 std::string gone_text()
 {
@@ -41,17 +32,6 @@ bool heed_permissions()
 
 class FaultsTest : public CommandTest
 {
-  protected:
-    // Selects `names` of the shown folder `folder` in the content pane.
-    void select_in(const std::string &folder, const std::vector<std::string> &names)
-    {
-        kivel_file_selection_unselect_all(fs);
-        for (const std::string &name : names)
-            ASSERT_TRUE(pump_until([&] {
-                return kivel_file_selection_select_uri(fs, uri(folder + "/" + name).c_str());
-            })) << name;
-        g_object_set(fs, "active-pane", KIVEL_FILE_SELECTION_PANE_CONTENT, NULL);
-    }
 };
 
 } // namespace
