@@ -225,6 +225,14 @@ void start_transfer(const MoveRequest *request, GSList *items, const gchar *targ
     show_destination(request->model, target);
 }
 
+// FALSE for a local folder that is gone, deleted while the chooser showed
+// it; other places are left to the transfer to find out.
+gboolean local_folder_exists(const gchar *uri)
+{
+    GCharPtr path(ulvo_vfs_get_local_path_from_uri(uri));
+    return !path || g_file_test(path.get(), G_FILE_TEST_IS_DIR);
+}
+
 // What the OK of the chooser leads to.
 Outcome on_move_dialog_okbutton_clicked(MoveRequest *request)
 {
@@ -255,6 +263,12 @@ Outcome on_move_dialog_okbutton_clicked(MoveRequest *request)
     }
     if (ulvo_fm_uri_is_in_gateway(folder.get()) && ulvo_fm_uri_is_in_gateway(target.get()))
         return Outcome::GATEWAY_REFUSED;
+    if (!local_folder_exists(target.get())) {
+        fm_infonote(
+            top, xfer_text("kivel-common-strings", "sfil_ni_cannot_continue_target_folder_deleted"),
+            xfer_text("kivel-common-strings", "sfil_ni_cannot_continue_target_folder_deleted_ok"));
+        return Outcome::AGAIN;
+    }
     if (ulvo_fm_uri_is_readonly(target.get(), 0)) {
         show_banner(top, {"kivel-fm", "sfil_ib_readonly_location"});
         return Outcome::AGAIN;

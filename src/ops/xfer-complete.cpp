@@ -89,6 +89,49 @@ static void note_finished_item(XferData *cdata, const UlvoVfsXferProgressInfo *i
     g_hash_table_add(cdata->completed_sources, g_strdup(info->source_name));
 }
 
+// ---- Target folder ---------------------------------------------------------
+
+static gboolean writes_targets(const XferData *cdata)
+{
+    return cdata->kind == XFER_COPY || cdata->kind == XFER_MOVE;
+}
+
+// Takes note of the folder the targets go to, before anything is written.
+static void remember_target_folder(XferData *cdata)
+{
+    GCharPtr target(first_path(cdata->target_uris));
+    struct stat st;
+    if (!writes_targets(cdata) || !target)
+        return;
+    GCharPtr folder(g_path_get_dirname(target.get()));
+    if (stat(folder.get(), &st) != 0)
+        return;
+    g_free(cdata->target_folder);
+    cdata->target_folder = folder.release();
+    cdata->target_folder_device = st.st_dev;
+    cdata->target_folder_inode = st.st_ino;
+}
+
+// FALSE when the folder the transfer began with is no longer at its path:
+// deleted, or its card pulled, so that what is written now would land
+// beneath the card's mount point.
+static gboolean target_folder_in_place(const XferData *cdata)
+{
+    struct stat st;
+    if (!cdata->target_folder)
+        return TRUE;
+    return stat(cdata->target_folder, &st) == 0 && st.st_dev == cdata->target_folder_device &&
+           st.st_ino == cdata->target_folder_inode;
+}
+
+static gboolean touches_target(const UlvoVfsXferProgressInfo *info)
+{
+    return info->status == ULVO_VFS_XFER_PROGRESS_STATUS_OK &&
+           (info->phase == ULVO_VFS_XFER_PHASE_OPENTARGET ||
+            info->phase == ULVO_VFS_XFER_PHASE_CLOSETARGET ||
+            info->phase == ULVO_VFS_XFER_PHASE_MOVING);
+}
+
 // ---- Completion ------------------------------------------------------------
 
 // Leftover temporaries of the file that was being written when the transfer
@@ -232,7 +275,8 @@ static void schedule_notice(XferData *cdata)
 
 static gboolean wrote_nothing(XferData *cdata, const UlvoVfsXferProgressInfo *info)
 {
-    if (cdata->cancelled)
+    // A recorded notice tells why, better than this.
+    if (cdata->cancelled || cdata->error_text)
         return FALSE;
     return info->files_total == 0 ||
            (cdata->skipped_count > 0 && g_hash_table_size(cdata->completed_sources) == 0);
@@ -267,9 +311,17 @@ gint xfer_sync_callback(UlvoVfsXferProgressInfo *info, gpointer data)
     }
     if (info->phase == ULVO_VFS_XFER_PHASE_FILECOMPLETED)
         note_finished_item(cdata, info);
+    if (info->phase == ULVO_VFS_XFER_PHASE_READYTOGO)
+        remember_target_folder(cdata);
     if (info->phase == ULVO_VFS_XFER_PHASE_READYTOGO &&
         !target_has_room(cdata, info->bytes_total)) {
         xfer_no_space(cdata);
+        ulvo_vfs_async_cancel(cdata->handle);
+        return 0;
+    }
+    if (touches_target(info) && !target_folder_in_place(cdata)) {
+        xfer_target_folder_gone(cdata);
+        g_atomic_int_set(&cdata->cancelled, TRUE);
         ulvo_vfs_async_cancel(cdata->handle);
         return 0;
     }

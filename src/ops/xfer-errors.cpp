@@ -104,10 +104,24 @@ void show_source_folder(XferData *cdata)
         g_error_free(error);
 }
 
+// A not-found on the target's side: the folder the items go to is gone.
+bool target_side_phase(UlvoVfsXferPhase phase)
+{
+    return phase == ULVO_VFS_XFER_PHASE_OPENTARGET ||
+           phase == ULVO_VFS_XFER_PHASE_CHECKING_DESTINATION ||
+           phase == ULVO_VFS_XFER_PHASE_CLOSETARGET;
+}
+
 gint copy_error(UlvoVfsXferProgressInfo *info, XferData *cdata)
 {
     switch (info->vfs_status) {
     case ULVO_VFS_ERROR_NOT_FOUND:
+        // Only a vanished source is skipped; without its folder no target
+        // can be written.
+        if (target_side_phase(info->phase)) {
+            xfer_target_folder_gone(cdata);
+            return ABORT;
+        }
         cdata->skipped_count++;
         return SKIP;
     case ULVO_VFS_ERROR_IO:
@@ -129,18 +143,10 @@ gint copy_error(UlvoVfsXferProgressInfo *info, XferData *cdata)
     }
 }
 
-void target_folder_gone(XferData *cdata)
-{
-    note(cdata, "kivel-common-strings", "sfil_ni_cannot_continue_target_folder_deleted",
-         xfer_text("kivel-common-strings", "sfil_ni_cannot_continue_target_folder_deleted_ok"));
-}
-
 gint move_not_found(UlvoVfsXferProgressInfo *info, XferData *cdata)
 {
-    if (info->phase == ULVO_VFS_XFER_PHASE_OPENTARGET ||
-        info->phase == ULVO_VFS_XFER_PHASE_CHECKING_DESTINATION ||
-        info->phase == ULVO_VFS_XFER_PHASE_CLOSETARGET) {
-        target_folder_gone(cdata);
+    if (target_side_phase(info->phase)) {
+        xfer_target_folder_gone(cdata);
         return ABORT;
     }
     GCharPtr path(info->target_name ? ulvo_fm_texturi_to_path(info->target_name) : nullptr);
@@ -148,7 +154,7 @@ gint move_not_found(UlvoVfsXferProgressInfo *info, XferData *cdata)
     GCharPtr folder(parent ? ulvo_fm_path_to_texturi(parent.get()) : nullptr);
     if (!folder ||
         (info->phase == ULVO_VFS_XFER_PHASE_MOVING && !ulvo_fm_uri_exists(folder.get()))) {
-        target_folder_gone(cdata);
+        xfer_target_folder_gone(cdata);
         return ABORT;
     }
     if (info->files_total <= 1) {
@@ -263,6 +269,14 @@ void xfer_set_error(XferData *cdata, int kind, gboolean replace, const gchar *te
     cdata->error_text = g_strdup(text);
     cdata->error_button_text = g_strdup(button_text);
     cdata->error_kind = kind;
+}
+
+void xfer_target_folder_gone(XferData *cdata)
+{
+    xfer_set_error(
+        cdata, 1, TRUE,
+        xfer_text("kivel-common-strings", "sfil_ni_cannot_continue_target_folder_deleted"),
+        xfer_text("kivel-common-strings", "sfil_ni_cannot_continue_target_folder_deleted_ok"));
 }
 
 void xfer_no_space(XferData *cdata)

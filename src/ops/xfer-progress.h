@@ -23,6 +23,8 @@ void xfer_set_error(XferData *cdata, int kind, gboolean replace, const gchar *te
                     const gchar *button_text);
 // The target is full: the not-enough-memory note, and the transfer stops.
 void xfer_no_space(XferData *cdata);
+// The target folder is gone: its note, replacing any other.
+void xfer_target_folder_gone(XferData *cdata);
 void xfer_track_partial_file(UlvoVfsXferProgressInfo *info, XferData *cdata);
 gint xfer_handle_vfs_error(UlvoVfsXferProgressInfo *info, XferData *cdata);
 gint xfer_handle_delete_error(UlvoVfsXferProgressInfo *info, XferData *cdata);

@@ -224,6 +224,7 @@ void xfer_cleanup(XferData **cdata)
     g_list_free_full(data->partial_file, g_free);
     if (data->completed_sources)
         g_hash_table_destroy(data->completed_sources);
+    g_free(data->target_folder);
     g_free(data);
     *cdata = nullptr;
     if (global_ofm)

@@ -45,6 +45,11 @@ typedef struct {
     // Source text URIs whose whole item the file layer reported as done;
     // touched on the transfer's thread only.
     GHashTable *completed_sources;
+    // The folder the targets go to, as it was when the transfer began: a
+    // card pulled meanwhile leaves another folder (or none) at its path.
+    gchar *target_folder;
+    guint64 target_folder_device;
+    guint64 target_folder_inode;
 } XferData;
 
 // Starts the transfer of `sources` to `targets` (GFile lists; NULL targets

@@ -116,6 +116,17 @@ inline bool tap_showing(const std::string &label)
     return button != nullptr;
 }
 
+// True while any dialog (note, question, chooser) shows.
+inline bool dialog_showing()
+{
+    bool showing = false;
+    GList *toplevels = gtk_window_list_toplevels();
+    for (GList *l = toplevels; l; l = l->next)
+        showing |= GTK_IS_DIALOG(l->data) && gtk_widget_get_mapped(GTK_WIDGET(l->data));
+    g_list_free(toplevels);
+    return showing;
+}
+
 // A GList of new GFiles, as the commands pass them.
 inline GList *files(const std::vector<std::string> &paths)
 {

@@ -3,7 +3,9 @@
 #include "support/private-mounts.h"
 #include "xfer-fixture.h"
 
+#include <fcntl.h>
 #include <sys/mount.h>
+#include <unistd.h>
 
 #include <atomic>
 
@@ -193,4 +195,91 @@ TEST_F(XferMountsTest, AMoveAcrossFileSystemsStoppedAnywhereLeavesEveryFileOnceA
         }
     }
     xfer_set_report_observer(nullptr, nullptr);
+}
+
+namespace
+{
+
+// Pulls the card mounted at `card` when the transfer reaches `phase` of its
+// `at_file`-th item.
+struct CardPull {
+    std::string card;
+    UlvoVfsXferPhase phase;
+    gulong at_file = 3;
+    std::atomic<bool> pulled{false};
+};
+
+gboolean pull_card(const UlvoVfsXferProgressInfo *info, gpointer data)
+{
+    auto *pull = static_cast<CardPull *>(data);
+    if (!pull->pulled && info->phase == pull->phase && info->file_index == pull->at_file &&
+        info->status == ULVO_VFS_XFER_PROGRESS_STATUS_OK)
+        pull->pulled = umount2(pull->card.c_str(), MNT_DETACH) == 0;
+    return TRUE;
+}
+
+} // namespace
+
+TEST_F(XferMountsTest, ACardPulledMidTransferEndsWithItsTextAndLosesNoSource)
+{
+    if (!enter())
+        return;
+    const std::string gone =
+        text("kivel-common-strings", "sfil_ni_cannot_continue_target_folder_deleted");
+    NoteWatch *read = answer(
+        gone, text("kivel-common-strings", "sfil_ni_cannot_continue_target_folder_deleted_ok"));
+    std::vector<std::string> names, sources, targets;
+    for (int i = 1; i <= 6; i++) {
+        names.push_back("f" + std::to_string(i) + ".bin");
+        sources.push_back(from(names.back()));
+        targets.push_back(to(names.back()));
+    }
+    auto contents = [](const std::string &name) { return std::string(200000, 'c') + name; };
+
+    // Before a file is begun, and with one written but not yet in place.
+    for (UlvoVfsXferPhase phase :
+         {ULVO_VFS_XFER_PHASE_OPENTARGET, ULVO_VFS_XFER_PHASE_CLOSESOURCE}) {
+        for (XferKind kind : {XFER_COPY, XFER_MOVE}) {
+            SCOPED_TRACE("kind " + std::to_string(kind) + ", phase " + std::to_string(phase));
+            remove_tree(root + "/from");
+            for (const std::string &name : names)
+                write_file(from(name), contents(name));
+            if (!mount_on(root + "/to", "size=16m"))
+                GTEST_SKIP() << "tmpfs cannot be mounted here";
+            // The card stays readable through this after it is pulled.
+            int card_fd = open((root + "/to").c_str(), O_RDONLY | O_DIRECTORY);
+            ASSERT_GE(card_fd, 0);
+            const std::string card = "/proc/self/fd/" + std::to_string(card_fd);
+            CardPull pull;
+            pull.card = root + "/to";
+            pull.phase = phase;
+            xfer_set_report_observer(pull_card, &pull);
+            read->seen = 0;
+            LogRecorder log("Kivel");
+            run(sources, targets, kind);
+            xfer_set_report_observer(nullptr, nullptr);
+
+            EXPECT_TRUE(pull.pulled);
+            EXPECT_TRUE(log.contains("note: " + gone)) << log.text();
+            EXPECT_EQ(read->seen, 1);
+            EXPECT_TRUE(names_in(root + "/to").empty())
+                << "nothing lands beneath where the card was";
+            for (const std::string &name : names) {
+                bool here = path_exists(from(name)), there = path_exists(card + "/" + name);
+                if (kind == XFER_COPY)
+                    EXPECT_TRUE(here) << name;
+                else
+                    EXPECT_NE(here, there) << name << " is in exactly one place";
+                EXPECT_EQ(read_file(here ? from(name) : card + "/" + name), contents(name))
+                    << name << " is whole";
+            }
+            EXPECT_TRUE(path_exists(from("f3.bin")) && path_exists(from("f6.bin")))
+                << "what came after the pull stays";
+            close(card_fd);
+            mounted_.clear();
+            // Nothing stays open over the window.
+            EXPECT_FALSE(dialog_showing());
+            EXPECT_EQ(global_ofm->cur_operation, OPER_NONE);
+        }
+    }
 }
