@@ -53,12 +53,25 @@ TEST_F(FaultsTest, ADestinationDeletedWhileTheChooserShowsItIsNamedAndAnotherCan
         select({"work/a.txt", "work/b.txt"});
         auto gone_while_shown = [&](GtkWidget *chooser) {
             gtk_file_chooser_set_current_folder_uri(GTK_FILE_CHOOSER(chooser), uri("dest").c_str());
+            // The chooser shows a folder once its row is loaded.
+            EXPECT_TRUE(ulvo_test::pump_until([&] {
+                gchar *shown = gtk_file_chooser_get_current_folder_uri(GTK_FILE_CHOOSER(chooser));
+                bool there = shown && uri("dest") == shown;
+                g_free(shown);
+                return there;
+            }));
             g_rmdir(path("dest").c_str());
             EXPECT_TRUE(notices_test::click(chooser, text("kivel-fm", "ckdg_bd_chooser_ok")));
         };
         int notes_before = reads_gone.taps;
         {
-            ChooserPerson person({gone_while_shown, choose(uri("other"))});
+            // A person reads the note before choosing again; it maps a
+            // moment after the chooser is free again.
+            auto after_the_note = [&, choose_other = choose(uri("other"))](GtkWidget *chooser) {
+                EXPECT_TRUE(ulvo_test::pump_until([&] { return reads_gone.taps > notes_before; }));
+                choose_other(chooser);
+            };
+            ChooserPerson person({gone_while_shown, after_the_note});
             run(move ? on_popup_move_activate : on_popup_copy_activate);
             EXPECT_EQ(person.left(), 0u) << "the chooser stays for another choice";
             ASSERT_TRUE(xfer_app_test::await_transfer_end());

@@ -242,7 +242,7 @@ TEST_F(XferAppTest, CancelFromTheNoteLosesNothing)
     {
         XferKind kind = XFER_COPY;
         NoteWatch *cancel =
-            watch(text("ulvo-filemanager", "hfil_nw_preparing"), [](GtkWidget *note) {
+            watch(text("ulvo-filemanager", "docm_nw_duplicating_file"), [](GtkWidget *note) {
                 gtk_dialog_response(GTK_DIALOG(note), GTK_RESPONSE_CANCEL);
             });
         run(sources, targets, kind);
