@@ -2,6 +2,8 @@
 // click asks for the pane's context menu, a tap on the selected item opens
 // it, and in edit mode a tap marks or unmarks an item. A press that pans the
 // pane is none of these.
+#define G_LOG_DOMAIN "Kivel"
+
 #include "platform/selection/kivel-file-selection-private.h"
 #include "platform/toolkit/kivel-pannable.h"
 
@@ -21,6 +23,7 @@ static void forget_press(KivelPanePress *press)
         press->timer = 0;
     }
     g_clear_pointer(&press->tap_uri, g_free);
+    g_clear_pointer(&press->hold_uri, g_free);
 }
 
 // (transfer full) (nullable) The row under a point of the view's rows.
@@ -31,6 +34,43 @@ static GtkTreePath *path_at(GtkWidget *view, gdouble x, gdouble y)
                                        static_cast<gint>(y), &path, nullptr, nullptr, nullptr))
         return nullptr;
     return path;
+}
+
+// (transfer full) (nullable) The item shown at `path` of the pane.
+static gchar *uri_at(KivelPanePress *press, GtkTreePath *path)
+{
+    if (!path)
+        return nullptr;
+    if (pane_of(press) == KIVEL_FILE_SELECTION_PANE_CONTENT) {
+        KivelFileSystemRow *row = kivel_file_selection_content_row_at(press->fs, path);
+        return row ? kivel_file_system_row_dup_uri(row) : nullptr;
+    }
+    GtkTreeModel *shown = gtk_tree_view_get_model(GTK_TREE_VIEW(press->view));
+    GtkTreeIter iter;
+    gchar *uri = nullptr;
+    if (shown && gtk_tree_model_get_iter(shown, &iter, path))
+        gtk_tree_model_get(shown, &iter, KIVEL_FILE_SYSTEM_MODEL_URI, &uri, -1);
+    return uri;
+}
+
+// (transfer full) (nullable) Where the pane shows `uri` now.
+static GtkTreePath *path_of(KivelPanePress *press, const gchar *uri)
+{
+    KivelFileSelection *fs = press->fs;
+    if (pane_of(press) == KIVEL_FILE_SELECTION_PANE_CONTENT) {
+        KivelFileSystemRow *row = kivel_file_selection_content_listed_row(fs, uri);
+        return row ? kivel_content_list_path(fs->list, row) : nullptr;
+    }
+    // The tree filters the whole model.
+    GtkTreeModel *shown = gtk_tree_view_get_model(GTK_TREE_VIEW(press->view));
+    GtkTreeIter child, iter;
+    if (!GTK_IS_TREE_MODEL_FILTER(shown) || !KIVEL_IS_FILE_SYSTEM_MODEL(fs->model) ||
+        !kivel_file_system_model_search_uri(KIVEL_FILE_SYSTEM_MODEL(fs->model), uri, &child,
+                                            nullptr, TRUE) ||
+        !gtk_tree_model_filter_convert_child_iter_to_iter(GTK_TREE_MODEL_FILTER(shown), &iter,
+                                                          &child))
+        return nullptr;
+    return gtk_tree_model_get_path(shown, &iter);
 }
 
 // The menu is about the item under the finger: select it first.
@@ -63,12 +103,35 @@ static gboolean on_long_press(gpointer data)
         return FALSE;
     press->long_press_fired = TRUE;
     g_clear_pointer(&press->tap_uri, g_free);
-    kivel_file_selection_set_active_pane_from_user(press->fs, pane_of(press));
-    GtkTreePath *path = path_at(press->view, press->x, press->y);
-    open_menu(press, path);
+    gchar *uri = press->hold_uri;
+    press->hold_uri = nullptr;
+    // Rows come, go and re-sort under a resting finger: the menu is for the
+    // item it came down on, wherever that went. When the item is gone, a
+    // menu for whatever slid under the finger would act on the wrong one.
+    GtkTreePath *path = uri ? path_of(press, uri) : nullptr;
+    if (uri && !path) {
+        g_debug("no menu: %s went away under the finger", uri);
+    } else {
+        kivel_file_selection_set_active_pane_from_user(press->fs, pane_of(press));
+        open_menu(press, path);
+    }
     if (path)
         gtk_tree_path_free(path);
+    g_free(uri);
     return FALSE;
+}
+
+// A finger at (x, y) of the view's rows, on `path`, starts waiting for its
+// long press.
+static void begin_hold(KivelPanePress *press, gdouble x, gdouble y, GtkTreePath *path)
+{
+    press->pressed = TRUE;
+    press->long_press_fired = FALSE;
+    press->x = x;
+    press->y = y;
+    g_free(press->hold_uri);
+    press->hold_uri = uri_at(press, path);
+    press->timer = gdk_threads_add_timeout(LONG_PRESS_MS, on_long_press, press);
 }
 
 static void toggle_mark(GtkTreeView *view, GtkTreePath *path)
@@ -101,19 +164,14 @@ static gboolean on_button_press(GtkWidget *view, GdkEventButton *event, gpointer
         }
         handled = TRUE;
     } else if (event->button == 1 && event->type == GDK_BUTTON_PRESS) {
-        press->pressed = TRUE;
-        press->long_press_fired = FALSE;
-        press->x = event->x;
-        press->y = event->y;
-        press->timer = gdk_threads_add_timeout(LONG_PRESS_MS, on_long_press, press);
+        begin_hold(press, event->x, event->y, path);
         GtkTreeSelection *selection = gtk_tree_view_get_selection(GTK_TREE_VIEW(view));
         // A tap marks or unmarks in edit mode, and opens the selected item
         // elsewhere; both wait for the release, as the finger may pan. The
         // view's own handling, which selects, is for other rows only.
         if (content && path &&
             (fs->edit_mode || gtk_tree_selection_path_is_selected(selection, path))) {
-            KivelFileSystemRow *row = kivel_file_selection_content_row_at(fs, path);
-            press->tap_uri = row ? kivel_file_system_row_dup_uri(row) : nullptr;
+            press->tap_uri = uri_at(press, path);
             handled = TRUE;
         }
     } else if (event->button == 1 && event->type == GDK_2BUTTON_PRESS) {
@@ -175,8 +233,7 @@ static void activate_later(KivelPanePress *press, const gchar *uri)
 static void tap_item(KivelPanePress *press, const gchar *tap, GdkEventButton *event)
 {
     GtkTreePath *here = path_at(press->view, event->x, event->y);
-    KivelFileSystemRow *row = kivel_file_selection_content_row_at(press->fs, here);
-    gchar *uri = row ? kivel_file_system_row_dup_uri(row) : nullptr;
+    gchar *uri = uri_at(press, here);
     bool same = uri && g_strcmp0(uri, tap) == 0;
     g_free(uri);
     if (same) {
@@ -219,6 +276,46 @@ static gboolean on_motion(GtkWidget *view, GdkEventMotion *event, gpointer data)
     return FALSE;
 }
 
+// A finger still resting on the view once a modal window (a progress note,
+// a dialog) is gone: it came down while the view could not see it, maybe on
+// that window. To the person it rests on a row, so its long press starts now.
+static void resume_hold(KivelPanePress *press)
+{
+    GdkWindow *bin = gtk_tree_view_get_bin_window(GTK_TREE_VIEW(press->view));
+    if (!bin || !gtk_widget_get_mapped(press->view) || !gtk_widget_is_sensitive(press->view))
+        return;
+    gint x = 0, y = 0, root_x = 0, root_y = 0;
+    GdkModifierType mask = GdkModifierType(0);
+    gdk_window_get_pointer(bin, &x, &y, &mask);
+    gboolean down = (mask & GDK_BUTTON1_MASK) != 0;
+    if (press->pressed) {
+        // The finger that opened a menu: its release went to the menu.
+        if (!down)
+            press->pressed = FALSE;
+        return;
+    }
+    if (!down || gdk_window_at_pointer(&root_x, &root_y) != bin)
+        return;
+    GtkTreePath *path = path_at(press->view, x, y);
+    begin_hold(press, x, y, path);
+    if (path)
+        gtk_tree_path_free(path);
+}
+
+// While a modal window holds the input the view sees no release, and no menu
+// may open behind that window. A finger whose menu opened (the menu is such
+// a window) stays known, so that its release opens nothing.
+static void on_grab_notify(GtkWidget *, gboolean was_grabbed, gpointer data)
+{
+    auto press = static_cast<KivelPanePress *>(data);
+    if (was_grabbed) {
+        resume_hold(press);
+    } else if (press->pressed && !press->long_press_fired) {
+        forget_press(press);
+        press->pressed = FALSE;
+    }
+}
+
 void kivel_file_selection_press_init(KivelFileSelection *fs, KivelPanePress *press, GtkWidget *view)
 {
     press->fs = fs;
@@ -227,6 +324,7 @@ void kivel_file_selection_press_init(KivelFileSelection *fs, KivelPanePress *pre
     g_signal_connect(view, "button-press-event", G_CALLBACK(on_button_press), press);
     g_signal_connect(view, "button-release-event", G_CALLBACK(on_button_release), press);
     g_signal_connect(view, "motion-notify-event", G_CALLBACK(on_motion), press);
+    g_signal_connect(view, "grab-notify", G_CALLBACK(on_grab_notify), press);
 }
 
 void kivel_file_selection_press_dispose(KivelPanePress *press)

@@ -44,7 +44,8 @@ typedef struct {
     gdouble x, y;
     gboolean pressed;
     gboolean long_press_fired;
-    gchar *tap_uri; // the item a tap acts on: rows may move under it
+    gchar *tap_uri;  // the item a tap acts on: rows may move under it
+    gchar *hold_uri; // the item a long press is about, for the same reason
     // A tap opens its item once the view is done with the release.
     gchar *activate_uri;
     guint activate_generation;

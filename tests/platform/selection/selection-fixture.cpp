@@ -167,25 +167,28 @@ int SelectionTest::row_of(const std::string &name) const
     return -1;
 }
 
+bool row_laid_out(GtkTreeView *view, int row, GdkRectangle *area)
+{
+    GtkTreePath *path = gtk_tree_path_new_from_indices(row, -1);
+    gtk_tree_view_get_cell_area(view, path, gtk_tree_view_get_column(view, 0), area);
+    GtkTreePath *found = nullptr;
+    bool hit =
+        area->height > 0 &&
+        gtk_tree_view_get_path_at_pos(view, area->x + area->width / 2, area->y + area->height / 2,
+                                      &found, nullptr, nullptr, nullptr) &&
+        gtk_tree_path_compare(found, path) == 0;
+    if (found)
+        gtk_tree_path_free(found);
+    gtk_tree_path_free(path);
+    return hit;
+}
+
 static void send_button(GtkTreeView *view, int row, guint button, GdkEventType type,
                         guint32 event_time)
 {
     // The row must be laid out before a pointer can find it.
     GdkRectangle area = {};
-    bool laid_out = pump_until([&] {
-        GtkTreePath *path = gtk_tree_path_new_from_indices(row, -1);
-        gtk_tree_view_get_cell_area(view, path, gtk_tree_view_get_column(view, 0), &area);
-        GtkTreePath *found = nullptr;
-        bool hit =
-            area.height > 0 &&
-            gtk_tree_view_get_path_at_pos(view, area.x + area.width / 2, area.y + area.height / 2,
-                                          &found, nullptr, nullptr, nullptr) &&
-            gtk_tree_path_compare(found, path) == 0;
-        if (found)
-            gtk_tree_path_free(found);
-        gtk_tree_path_free(path);
-        return hit;
-    });
+    bool laid_out = pump_until([&] { return row_laid_out(view, row, &area); });
     ASSERT_TRUE(laid_out) << "row " << row << " never showed";
     GdkEvent *event = gdk_event_new(type);
     event->button.window = GDK_WINDOW(g_object_ref(gtk_tree_view_get_bin_window(view)));

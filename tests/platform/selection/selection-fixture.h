@@ -23,6 +23,10 @@ struct SignalLog {
     void clear() { names.clear(); }
 };
 
+// Whether row `row` of `view` is laid out where a pointer at the middle of
+// its cell `area` finds it.
+bool row_laid_out(GtkTreeView *view, int row, GdkRectangle *area);
+
 class SelectionTest : public ::testing::Test
 {
   protected:
