@@ -43,6 +43,8 @@ TEST_F(FaultsTest, ADestinationDeletedWhileTheChooserShowsItIsNamedAndAnotherCan
     ulvo_test::make_dir(path("other"));
     start("work");
     LogRecorder log("Kivel");
+    // Its button reads as the fixture's reader's does: one reader only.
+    reader.reset();
     NotePerson reads_gone(
         text("kivel-common-strings", "sfil_ni_cannot_continue_target_folder_deleted_ok"));
 
@@ -97,6 +99,8 @@ TEST_F(FaultsTest, ACopyWhoseFolderGoesBeforeItStartsSaysSoInsteadOfNothingToPas
     write_files({{"work/a.txt", "a"}, {"work/b.txt", "b"}});
     start("work");
     LogRecorder log("Kivel");
+    // Its button reads as the fixture's reader's does: one reader only.
+    reader.reset();
     NotePerson reads_gone(
         text("kivel-common-strings", "sfil_ni_cannot_continue_target_folder_deleted_ok"));
     global_ofm->cur_operation = OPER_COPY;
