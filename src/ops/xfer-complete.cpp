@@ -15,6 +15,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <string.h>
+#include <unistd.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <string>
@@ -327,6 +328,11 @@ gint xfer_sync_callback(UlvoVfsXferProgressInfo *info, gpointer data)
     }
     if (info->phase != ULVO_VFS_XFER_PHASE_COMPLETED)
         return 1;
+    // The medium is brought up to date here, off the lock, so the window
+    // stays responsive and the note stays up until a card may be pulled;
+    // the sync of the clean-up then finds little left to write.
+    if (!completion_handled)
+        sync();
     gdk_threads_enter();
     if (cdata->kind == XFER_COPY && wrote_nothing(cdata, info))
         fm_infoprint(cdata->parent_window,
