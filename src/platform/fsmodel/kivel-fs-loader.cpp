@@ -5,6 +5,9 @@
 // folder in step with the disk.
 #include "platform/fsmodel/kivel-fs-private.h"
 
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
 #include <string.h>
 #include <string>
 #include <sys/stat.h>
@@ -30,15 +33,39 @@ static const int FS_PRIORITY = G_PRIORITY_DEFAULT_IDLE;
 static const int FS_FILL_PRIORITY = GDK_PRIORITY_REDRAW - 5;
 static const gint64 FS_PAINT_US = 100000;
 
+// What reading a folder tells of one child.
+struct FsEntry {
+    gchar *name;
+    gchar *display; // shown instead of the name, or NULL
+    const gchar *mime;
+    gint64 size;
+    gint64 mtime;
+    bool folder;
+    bool readonly;
+    bool hidden;
+};
+
+static void entry_free(gpointer data)
+{
+    auto *entry = static_cast<FsEntry *>(data);
+    g_free(entry->name);
+    g_free(entry->display);
+    g_free(entry);
+}
+
 struct FsLoadJob {
     int refs;
     KivelFileSystemModel *model; // referenced while the job lives
     FsNode *node;                // NULL once the folder's row went away
     GFile *dir;
     GCancellable *cancellable;
-    GFileEnumerator *enumerator;
-    GQueue infos;  // GFileInfo* read, not inserted yet
-    gsize started; // the change clock when reading began
+    GFileEnumerator *enumerator; // for folders that are not local
+    // A local folder is read straight from the system, on a worker thread.
+    DIR *local;
+    GHashTable *hidden; // names the folder's ".hidden" lists, or NULL
+    bool native;
+    GQueue entries; // FsEntry* read, not inserted yet
+    gsize started;  // the change clock when reading began
     bool reload;
     bool reading; // an enumerator call is outstanding
     bool at_end;
@@ -57,8 +84,10 @@ static void job_unref(gpointer data)
     auto *job = static_cast<FsLoadJob *>(data);
     if (--job->refs > 0)
         return;
-    g_queue_clear_full(&job->infos, g_object_unref);
+    g_queue_clear_full(&job->entries, entry_free);
     g_clear_object(&job->enumerator);
+    g_clear_pointer(&job->local, closedir);
+    g_clear_pointer(&job->hidden, g_hash_table_destroy);
     g_object_unref(job->cancellable);
     g_object_unref(job->dir);
     g_object_unref(job->model);
@@ -71,7 +100,7 @@ static void job_cancel(FsLoadJob *job)
 {
     job->node = nullptr;
     g_cancellable_cancel(job->cancellable);
-    g_queue_clear_full(&job->infos, g_object_unref);
+    g_queue_clear_full(&job->entries, entry_free);
     job_unref(job);
 }
 
@@ -106,13 +135,11 @@ static const char *attributes_for(GFile *location)
     return g_file_is_native(location) ? FS_LOCAL_ATTRIBUTES : FS_REMOTE_ATTRIBUTES;
 }
 
-static bool should_list(FsNode *parent, const gchar *name, GFileInfo *info)
+static bool should_list(FsNode *parent, const FsEntry *entry)
 {
-    if (fs_special_folder_type(parent, name))
-        return g_file_info_get_file_type(info) == G_FILE_TYPE_DIRECTORY;
-    if (name[0] == '.')
-        return false;
-    return !g_file_info_get_attribute_boolean(info, G_FILE_ATTRIBUTE_STANDARD_IS_HIDDEN);
+    if (fs_special_folder_type(parent, entry->name))
+        return entry->folder;
+    return entry->name[0] != '.' && !entry->hidden;
 }
 
 static bool info_says_readonly(GFileInfo *info)
@@ -124,29 +151,47 @@ static bool info_says_readonly(GFileInfo *info)
     return false;
 }
 
-// Sets the columns of `node` from `info`; TRUE when any of them changed.
-static bool fill_from_info(FsNode *node, FsNode *parent, GFileInfo *info)
+// (transfer full) NULL when `info` has no name.
+static FsEntry *entry_from_info(GFileInfo *info)
 {
-    const gchar *name = node->name;
-    bool folder = g_file_info_get_file_type(info) == G_FILE_TYPE_DIRECTORY;
-    int special = fs_special_folder_type(parent, name);
+    const gchar *name = g_file_info_get_name(info);
+    if (!name)
+        return nullptr;
+    auto *entry = g_new0(FsEntry, 1);
+    entry->name = g_strdup(name);
+    entry->folder = g_file_info_get_file_type(info) == G_FILE_TYPE_DIRECTORY;
     const gchar *type =
         g_file_info_get_attribute_string(info, G_FILE_ATTRIBUTE_STANDARD_FAST_CONTENT_TYPE);
-    const gchar *mime = type ? g_intern_string(type) : nullptr;
-    if (!mime && folder)
-        mime = g_intern_static_string("inode/directory");
-    gint64 size = gint64(g_file_info_get_attribute_uint64(info, G_FILE_ATTRIBUTE_STANDARD_SIZE));
-    gint64 mtime = gint64(g_file_info_get_attribute_uint64(info, G_FILE_ATTRIBUTE_TIME_MODIFIED));
-    bool readonly = info_says_readonly(info);
+    entry->mime = type ? g_intern_string(type) : nullptr;
+    if (!entry->mime && entry->folder)
+        entry->mime = g_intern_static_string("inode/directory");
+    entry->size = gint64(g_file_info_get_attribute_uint64(info, G_FILE_ATTRIBUTE_STANDARD_SIZE));
+    entry->mtime = gint64(g_file_info_get_attribute_uint64(info, G_FILE_ATTRIBUTE_TIME_MODIFIED));
+    entry->readonly = info_says_readonly(info);
+    entry->hidden = g_file_info_get_attribute_boolean(info, G_FILE_ATTRIBUTE_STANDARD_IS_HIDDEN);
+    const gchar *shown =
+        g_file_info_get_attribute_string(info, G_FILE_ATTRIBUTE_STANDARD_DISPLAY_NAME);
+    if (shown && strcmp(shown, name) != 0)
+        entry->display = g_strdup(shown);
+    return entry;
+}
+
+// Sets the columns of `node` from `entry`; TRUE when any of them changed.
+static bool fill_from_entry(FsNode *node, FsNode *parent, const FsEntry *entry)
+{
+    const gchar *name = node->name;
+    bool folder = entry->folder;
+    int special = fs_special_folder_type(parent, name);
+    const gchar *mime = entry->mime;
+    gint64 size = entry->size;
+    gint64 mtime = entry->mtime;
+    bool readonly = entry->readonly;
     guint8 item_type =
         special ? special
                 : (folder ? KIVEL_FILE_SYSTEM_MODEL_FOLDER : KIVEL_FILE_SYSTEM_MODEL_FILE);
     guint8 icon = special ? fs_special_folder_icon(special)
                           : (folder ? FS_ICON_FOLDER : fs_icon_for_content_type(mime));
-    const gchar *shown =
-        g_file_info_get_attribute_string(info, G_FILE_ATTRIBUTE_STANDARD_DISPLAY_NAME);
-    if (shown && g_strcmp0(shown, name) == 0)
-        shown = nullptr;
+    const gchar *shown = entry->display;
 
     bool changed = node->is_folder != folder || node->mime != mime || node->size != size ||
                    node->mtime != mtime || node->readonly != readonly ||
@@ -172,19 +217,19 @@ static bool fill_from_info(FsNode *node, FsNode *parent, GFileInfo *info)
     return true;
 }
 
-// Adds the row of `info` under the loaded folder `parent`, or brings the row
-// of that name up to date.
-static void upsert_child(KivelFileSystemModel *model, FsNode *parent, GFileInfo *info)
+// Adds the row of `entry` under the loaded folder `parent`, or brings the
+// row of that name up to date.
+static void upsert_child(KivelFileSystemModel *model, FsNode *parent, const FsEntry *entry)
 {
-    const gchar *name = g_file_info_get_name(info);
-    if (!name || !should_list(parent, name, info))
+    const gchar *name = entry->name;
+    if (!should_list(parent, entry))
         return;
     FsFolder *folder = parent->folder;
     FsNode *row = fs_node_child_by_name(parent, name);
     if (row) {
         bool unreadable = row->folder && row->folder->failed;
         row->generation = folder->generation;
-        if (!fill_from_info(row, parent, info))
+        if (!fill_from_entry(row, parent, entry))
             return;
         if (!row->is_folder && row->folder)
             fs_model_unload(model, row);
@@ -197,7 +242,7 @@ static void upsert_child(KivelFileSystemModel *model, FsNode *parent, GFileInfo 
         return; // no URI can name it
     row = fs_node_new(nullptr, g_strdup(name));
     row->parent = parent; // a folder keeps the URI made from its folder's
-    fill_from_info(row, parent, info);
+    fill_from_entry(row, parent, entry);
     row->generation = folder->generation;
     fs_model_insert(model, parent, row, nullptr);
 }
@@ -244,6 +289,7 @@ static void finish_job(FsLoadJob *job, GError *error)
     folder->job = nullptr;
     // An open folder would keep its card from being unmounted.
     g_clear_object(&job->enumerator);
+    g_clear_pointer(&job->local, closedir);
 
     if (error) {
         g_log(FS_LOG_DOMAIN, G_LOG_LEVEL_WARNING, "Cannot read the folder %s: %s", node->uri,
@@ -284,23 +330,23 @@ static void pace_redraws(FsLoadJob *job, gint64 start)
     g_source_set_priority(self, paint ? FS_PRIORITY : FS_FILL_PRIORITY);
 }
 
-static gboolean drain_infos(gpointer data)
+static gboolean drain_entries(gpointer data)
 {
     auto *job = static_cast<FsLoadJob *>(data);
     gint64 start = g_get_monotonic_time();
     // Views may make each row cost milliseconds: the clock is read per row.
-    while (job->node && !g_queue_is_empty(&job->infos)) {
-        auto *info = static_cast<GFileInfo *>(g_queue_pop_head(&job->infos));
-        if (!changed_since(job->node->folder, g_file_info_get_name(info), job->started))
-            upsert_child(job->model, job->node, info);
-        g_object_unref(info);
+    while (job->node && !g_queue_is_empty(&job->entries)) {
+        auto *entry = static_cast<FsEntry *>(g_queue_pop_head(&job->entries));
+        if (!changed_since(job->node->folder, entry->name, job->started))
+            upsert_child(job->model, job->node, entry);
+        entry_free(entry);
         if (g_get_monotonic_time() - start > fs_slice_us)
             break;
     }
     if (!job->node)
         return G_SOURCE_REMOVE;
     request_more(job);
-    if (!g_queue_is_empty(&job->infos)) {
+    if (!g_queue_is_empty(&job->entries)) {
         pace_redraws(job, start);
         return G_SOURCE_CONTINUE;
     }
@@ -315,7 +361,23 @@ static void schedule_drain(FsLoadJob *job)
     if (job->draining)
         return;
     job->draining = true;
-    gdk_threads_add_idle_full(FS_PRIORITY, drain_infos, job_ref(job), job_unref);
+    gdk_threads_add_idle_full(FS_PRIORITY, drain_entries, job_ref(job), job_unref);
+}
+
+// Takes a batch read, the last one when `end`.
+static void take_batch(FsLoadJob *job, GPtrArray *entries, bool end, GError *error)
+{
+    job->reading = false;
+    if (!job->node)
+        return;
+    if (error)
+        g_log(FS_LOG_DOMAIN, G_LOG_LEVEL_WARNING, "Reading the folder %s stopped: %s",
+              job->node->uri, error->message);
+    job->at_end = end || error;
+    for (guint i = 0; entries && i < entries->len; i++)
+        g_queue_push_tail(&job->entries, g_ptr_array_steal_index_fast(entries, i--));
+    schedule_drain(job);
+    request_more(job);
 }
 
 static void on_next_files(GObject *source, GAsyncResult *result, gpointer data)
@@ -323,34 +385,158 @@ static void on_next_files(GObject *source, GAsyncResult *result, gpointer data)
     auto *job = static_cast<FsLoadJob *>(data);
     GError *error = nullptr;
     GList *infos = g_file_enumerator_next_files_finish(G_FILE_ENUMERATOR(source), result, &error);
-    job->reading = false;
-    if (job->node) {
-        if (error) {
-            g_log(FS_LOG_DOMAIN, G_LOG_LEVEL_WARNING, "Reading the folder %s stopped: %s",
-                  job->node->uri, error->message);
-            job->at_end = true;
-        } else if (!infos) {
-            job->at_end = true;
-        }
-        for (GList *l = infos; l; l = l->next)
-            g_queue_push_tail(&job->infos, l->data);
-        g_list_free(infos);
-        infos = nullptr;
-        schedule_drain(job);
-        request_more(job);
+    GPtrArray *entries = g_ptr_array_new_with_free_func(entry_free);
+    for (GList *l = infos; l; l = l->next) {
+        FsEntry *entry = entry_from_info(G_FILE_INFO(l->data));
+        if (entry)
+            g_ptr_array_add(entries, entry);
     }
+    take_batch(job, entries, !infos, error);
+    g_ptr_array_unref(entries);
     g_list_free_full(infos, g_object_unref);
+    g_clear_error(&error);
+    job_unref(job);
+}
+
+// ---- local folders ----
+
+// Interned; by the name alone, as for a fast listing.
+static const gchar *fs_content_type_by_name(const char *name)
+{
+    gchar *type = g_content_type_guess(name, nullptr, 0, nullptr);
+    const gchar *interned = g_intern_string(type);
+    g_free(type);
+    return interned;
+}
+
+// The names the folder's ".hidden" file lists, one a line; NULL when none.
+static GHashTable *read_hidden_names(GFile *dir)
+{
+    GFile *file = g_file_get_child(dir, ".hidden");
+    gchar *text = nullptr;
+    gsize length = 0;
+    bool read = g_file_load_contents(file, nullptr, &text, &length, nullptr, nullptr);
+    g_object_unref(file);
+    if (!read)
+        return nullptr;
+    GHashTable *names = g_hash_table_new_full(g_str_hash, g_str_equal, g_free, nullptr);
+    gchar **lines = g_strsplit(text, "\n", -1);
+    for (gchar **line = lines; *line; line++) {
+        if (**line)
+            g_hash_table_add(names, g_strdup(*line));
+    }
+    g_strfreev(lines);
+    g_free(text);
+    return names;
+}
+
+// The entry of a plain file or folder with a name that is its own display
+// name, from what the system says of it; anything else is asked of GIO,
+// which knows links, devices and names in other encodings.
+static FsEntry *read_local_entry(FsLoadJob *job, const char *name, unsigned char type)
+{
+    struct stat st;
+    bool plain = (type == DT_REG || type == DT_DIR || type == DT_UNKNOWN) &&
+                 g_utf8_validate(name, -1, nullptr) &&
+                 fstatat(dirfd(job->local), name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                 (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode));
+    if (!plain) {
+        GFile *file = g_file_get_child(job->dir, name);
+        GFileInfo *info =
+            g_file_query_info(file, FS_LOCAL_ATTRIBUTES, G_FILE_QUERY_INFO_NONE, nullptr, nullptr);
+        g_object_unref(file);
+        FsEntry *entry = info ? entry_from_info(info) : nullptr;
+        g_clear_object(&info);
+        return entry;
+    }
+    auto *entry = g_new0(FsEntry, 1);
+    entry->name = g_strdup(name);
+    entry->folder = S_ISDIR(st.st_mode);
+    if (entry->folder)
+        entry->mime = g_intern_static_string("inode/directory");
+    else if (st.st_size == 0)
+        entry->mime = g_intern_static_string("text/plain"); // nothing says otherwise
+    else
+        entry->mime = fs_content_type_by_name(name);
+    entry->size = st.st_size;
+    entry->mtime = st.st_mtime;
+    entry->readonly = !(st.st_mode & S_IWUSR);
+    entry->hidden = job->hidden && g_hash_table_contains(job->hidden, name);
+    return entry;
+}
+
+static void read_local_batch(GTask *task, gpointer, gpointer data, GCancellable *cancellable)
+{
+    auto *job = static_cast<FsLoadJob *>(data);
+    if (!job->local) {
+        gchar *path = g_file_get_path(job->dir);
+        job->local = path ? opendir(path) : nullptr;
+        int code = path ? errno : ENOENT;
+        g_free(path);
+        if (!job->local) {
+            g_task_return_new_error(task, G_IO_ERROR, g_io_error_from_errno(code), "%s",
+                                    g_strerror(code));
+            return;
+        }
+        job->hidden = read_hidden_names(job->dir);
+    }
+    GPtrArray *entries = g_ptr_array_new_with_free_func(entry_free);
+    while (entries->len < guint(FS_BATCH) && !g_cancellable_is_cancelled(cancellable)) {
+        errno = 0;
+        struct dirent *child = readdir(job->local);
+        if (!child) {
+            if (errno) {
+                int code = errno;
+                g_ptr_array_unref(entries);
+                g_task_return_new_error(task, G_IO_ERROR, g_io_error_from_errno(code), "%s",
+                                        g_strerror(code));
+                return;
+            }
+            break;
+        }
+        const char *name = child->d_name;
+        if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
+            continue;
+        FsEntry *entry = read_local_entry(job, name, child->d_type);
+        if (entry)
+            g_ptr_array_add(entries, entry);
+    }
+    g_task_return_pointer(task, entries, reinterpret_cast<GDestroyNotify>(g_ptr_array_unref));
+}
+
+static void on_local_batch(GObject *, GAsyncResult *result, gpointer data)
+{
+    auto *job = static_cast<FsLoadJob *>(data);
+    GError *error = nullptr;
+    auto *entries = static_cast<GPtrArray *>(g_task_propagate_pointer(G_TASK(result), &error));
+    if (job->node && !job->local) {
+        gdk_threads_enter();
+        finish_job(job, error); // the folder cannot be opened
+        gdk_threads_leave();
+    } else {
+        // A short batch is the last: the folder's end was reached.
+        take_batch(job, entries, entries && entries->len < guint(FS_BATCH), error);
+    }
+    if (entries)
+        g_ptr_array_unref(entries);
     g_clear_error(&error);
     job_unref(job);
 }
 
 static void request_more(FsLoadJob *job)
 {
-    if (job->reading || job->at_end || !job->node || !job->enumerator)
+    if (job->reading || job->at_end || !job->node || (!job->enumerator && !job->native))
         return;
-    if (g_queue_get_length(&job->infos) >= guint(2 * FS_BATCH))
+    if (g_queue_get_length(&job->entries) >= guint(2 * FS_BATCH))
         return;
     job->reading = true;
+    if (job->native) {
+        GTask *task = g_task_new(nullptr, job->cancellable, on_local_batch, job_ref(job));
+        g_task_set_task_data(task, job, nullptr);
+        g_task_run_in_thread(task, read_local_batch);
+        g_object_unref(task);
+        return;
+    }
     g_file_enumerator_next_files_async(job->enumerator, FS_BATCH, FS_FILL_PRIORITY,
                                        job->cancellable, on_next_files, job_ref(job));
 }
@@ -382,11 +568,16 @@ static void start_job(KivelFileSystemModel *model, FsNode *node, bool reload)
     job->cancellable = g_cancellable_new();
     job->reload = reload;
     job->started = change_clock;
-    g_queue_init(&job->infos);
+    g_queue_init(&job->entries);
     node->folder->job = job;
     if (reload)
         node->folder->generation++;
 
+    job->native = g_file_is_native(job->dir);
+    if (job->native) {
+        request_more(job);
+        return;
+    }
     job->reading = true;
     g_file_enumerate_children_async(job->dir, attributes_for(job->dir), G_FILE_QUERY_INFO_NONE,
                                     FS_PRIORITY, job->cancellable, on_enumerated, job_ref(job));
@@ -519,10 +710,12 @@ static void on_child_info(GObject *source, GAsyncResult *result, gpointer data)
         children->pending--;
         // A later change has a query of its own, or removed the row.
         bool current = !changed_since(children, query->name, query->asked);
-        if (current && info)
-            upsert_child(query->model, folder, info);
+        FsEntry *entry = current && info ? entry_from_info(info) : nullptr;
+        if (entry)
+            upsert_child(query->model, folder, entry);
         else if (current && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_FOUND))
             remove_child(query->model, folder, query->name);
+        g_clear_pointer(&entry, entry_free);
         forget_changes_when_idle(children);
     }
     gdk_threads_leave();
@@ -603,7 +796,9 @@ static FsNode *row_on_the_way(KivelFileSystemModel *model, FsNode *parent, GFile
     FsNode *row = name ? fs_node_child_by_name(parent, name) : nullptr;
     if (row || !name)
         return row;
-    upsert_child(model, parent, info);
+    FsEntry *entry = entry_from_info(info);
+    upsert_child(model, parent, entry);
+    entry_free(entry);
     row = fs_node_child_by_name(parent, name);
     if (row && parent->folder->state != FS_LOADED)
         row->generation = 0; // the running load confirms it or takes it away

@@ -6,6 +6,7 @@
 #include "platform/selection/kivel-file-selection-private.h"
 
 #include <string.h>
+#include <vector>
 
 // Time one fill step may take before the main loop runs again.
 static gint64 fill_step_budget_us = 15000;
@@ -256,14 +257,168 @@ static void list_row(KivelFileSelection *fs, KivelFileSystemRow *row)
     }
 }
 
+// ---- Rows held while a folder fills -------------------------------------------
+
+// A screenful goes in at once, so that a person sees rows while the rest
+// of a big folder arrives.
+static const gint FIRST_ROWS = 64;
+// Held rows go in when they are as many as the listed ones: each row is
+// moved a few times only, whatever the folder's size.
+static const int FLUSH_PRIORITY = GDK_PRIORITY_REDRAW - 10;
+// Detaching and attaching the view costs time in proportion to the list:
+// past this many rows, rows go in one by one again, which never stalls.
+static const gint HELD_LIST_MAX = 16384;
+
+static void row_listed(KivelFileSelection *fs, KivelFileSystemRow *row)
+{
+    apply_pending_cursor(fs, row);
+    apply_pending_selection(fs, row);
+}
+
+static GList *selected_rows(KivelFileSelection *fs)
+{
+    GList *paths =
+        gtk_tree_selection_get_selected_rows(kivel_file_selection_content_selection(fs), nullptr);
+    GList *rows = nullptr;
+    for (GList *l = paths; l; l = l->next)
+        rows = g_list_prepend(
+            rows, kivel_file_selection_content_row_at(fs, static_cast<GtkTreePath *>(l->data)));
+    g_list_free_full(paths, reinterpret_cast<GDestroyNotify>(gtk_tree_path_free));
+    return rows;
+}
+
+static KivelFileSystemRow *cursor_row(KivelFileSelection *fs)
+{
+    GtkTreePath *cursor = nullptr;
+    gtk_tree_view_get_cursor(GTK_TREE_VIEW(fs->content_view), &cursor, nullptr);
+    KivelFileSystemRow *row = kivel_file_selection_content_row_at(fs, cursor);
+    if (cursor)
+        gtk_tree_path_free(cursor);
+    return row;
+}
+
+// The view takes a list it is given whole in one sweep, but each row
+// inserted under it costs a search and a signal: held rows go in with the
+// view detached, its marks, cursor and scroll position put back after.
+static void merge_detached(KivelFileSelection *fs, std::vector<KivelFileSystemRow *> &rows)
+{
+    GtkTreeView *view = GTK_TREE_VIEW(fs->content_view);
+    GtkAdjustment *vadj = gtk_tree_view_get_vadjustment(view);
+    gdouble top = vadj ? gtk_adjustment_get_value(vadj) : 0;
+    GList *marked = selected_rows(fs);
+    KivelFileSystemRow *cursor = cursor_row(fs);
+    fs->selection_signal_blocked++;
+    gtk_tree_view_set_model(view, nullptr);
+    kivel_content_list_merge(fs->list, rows.data(), gint(rows.size()));
+    gtk_tree_view_set_model(view, GTK_TREE_MODEL(fs->list));
+    GtkTreeIter iter;
+    if (cursor) {
+        GtkTreePath *path = kivel_content_list_path(fs->list, cursor);
+        gtk_tree_view_set_cursor(view, path, nullptr, FALSE);
+        gtk_tree_path_free(path);
+    }
+    GtkTreeSelection *selection = kivel_file_selection_content_selection(fs);
+    gtk_tree_selection_unselect_all(selection);
+    for (GList *l = marked; l; l = l->next) {
+        if (kivel_content_list_iter(fs->list, static_cast<KivelFileSystemRow *>(l->data), &iter))
+            gtk_tree_selection_select_iter(selection, &iter);
+    }
+    fs->selection_signal_blocked--;
+    g_list_free(marked);
+    if (vadj)
+        gtk_adjustment_set_value(
+            vadj,
+            CLAMP(top, 0, gtk_adjustment_get_upper(vadj) - gtk_adjustment_get_page_size(vadj)));
+}
+
+// Lists the held rows.
+static void flush_held(KivelFileSelection *fs)
+{
+    g_clear_handle_id(&fs->flush_source, g_source_remove);
+    if (!fs->held || g_hash_table_size(fs->held) == 0)
+        return;
+    std::vector<KivelFileSystemRow *> rows;
+    rows.reserve(g_hash_table_size(fs->held));
+    GHashTableIter it;
+    gpointer row;
+    g_hash_table_iter_init(&it, fs->held);
+    while (g_hash_table_iter_next(&it, &row, nullptr))
+        rows.push_back(static_cast<KivelFileSystemRow *>(row));
+    g_hash_table_remove_all(fs->held);
+    gint listed = kivel_content_list_length(fs->list);
+    if (!gtk_widget_get_realized(fs->content_view) || rows.size() < 16 ||
+        listed + gint(rows.size()) > HELD_LIST_MAX) {
+        for (KivelFileSystemRow *one : rows)
+            list_row(fs, one);
+    } else {
+        merge_detached(fs, rows);
+    }
+    for (KivelFileSystemRow *one : rows)
+        row_listed(fs, one);
+}
+
+static gboolean flush_idle(gpointer data)
+{
+    KivelFileSelection *fs = KIVEL_FILE_SELECTION(data);
+    fs->flush_source = 0;
+    flush_held(fs);
+    return FALSE;
+}
+
+static void drop_held(KivelFileSelection *fs)
+{
+    g_clear_handle_id(&fs->flush_source, g_source_remove);
+    if (fs->held)
+        g_hash_table_remove_all(fs->held);
+}
+
+// TRUE when `row` waits to be listed.
+static gboolean is_held(KivelFileSelection *fs, KivelFileSystemRow *row)
+{
+    return fs->held && g_hash_table_contains(fs->held, row);
+}
+
+static gboolean hold_row(KivelFileSelection *fs, KivelFileSystemRow *row)
+{
+    gint listed = kivel_content_list_length(fs->list);
+    gint held = fs->held ? gint(g_hash_table_size(fs->held)) : 0;
+    if (!fs->filling || listed < FIRST_ROWS || listed + held >= HELD_LIST_MAX)
+        return FALSE;
+    if (!fs->held)
+        fs->held = g_hash_table_new(nullptr, nullptr);
+    g_hash_table_add(fs->held, row);
+    // Made now, its comparing key does not lengthen the merge.
+    kivel_file_system_row_get_sort_key(row);
+    held++;
+    if (!fs->flush_source && (held >= listed || listed + held >= HELD_LIST_MAX))
+        fs->flush_source = gdk_threads_add_idle_full(FLUSH_PRIORITY, flush_idle, fs, nullptr);
+    return TRUE;
+}
+
+// TRUE once the current folder's children are all in the model.
+static gboolean folder_loaded(KivelFileSelection *fs)
+{
+    GtkTreeIter folder;
+    return kivel_file_selection_current_folder_model_iter(fs, &folder) &&
+           kivel_file_system_model_children_loaded(KIVEL_FILE_SYSTEM_MODEL(fs->model), &folder);
+}
+
+void kivel_file_selection_content_folder_loaded(KivelFileSelection *fs)
+{
+    // Rows arrive one by one from here on.
+    if (!fs->filling)
+        return;
+    fs->filling = FALSE;
+    flush_held(fs);
+}
+
 // A model child of the current folder was looked at for the first time.
 static void consider_row(KivelFileSelection *fs, KivelFileSystemRow *row)
 {
-    if (!row_is_listed(fs, row))
+    if (!row_is_listed(fs, row) || hold_row(fs, row))
         return;
     list_row(fs, row);
-    apply_pending_cursor(fs, row);
-    apply_pending_selection(fs, row);
+    row_listed(fs, row);
 }
 
 // ---- Filling ----------------------------------------------------------------
@@ -332,6 +487,8 @@ static void start_list(KivelFileSelection *fs)
 {
     fs->generation++;
     stop_filling(fs);
+    drop_held(fs);
+    fs->filling = FALSE;
     KivelContentList *old = fs->list;
     fs->list = kivel_content_list_new(compare_rows, fs);
     fs->considered = 0;
@@ -345,6 +502,8 @@ static void start_list(KivelFileSelection *fs)
 void kivel_file_selection_content_reload(KivelFileSelection *fs)
 {
     start_list(fs);
+    // Rows of a folder that is read now arrive from the disk: they are held.
+    fs->filling = fs->current && !folder_loaded(fs);
     if (fill_step(fs))
         fs->fill_source = gdk_threads_add_idle(fill_idle, fs);
 }
@@ -368,9 +527,12 @@ void kivel_file_selection_content_row_inserted(KivelFileSelection *fs, gint inde
 
 void kivel_file_selection_content_row_removing(KivelFileSelection *fs, GtkTreeIter *iter)
 {
+    KivelFileSystemRow *row =
+        kivel_file_system_model_get_row(KIVEL_FILE_SYSTEM_MODEL(fs->model), iter);
+    if (fs->held)
+        g_hash_table_remove(fs->held, row);
     // The tree view reports a selected row's removal.
-    kivel_content_list_remove(
-        fs->list, kivel_file_system_model_get_row(KIVEL_FILE_SYSTEM_MODEL(fs->model), iter));
+    kivel_content_list_remove(fs->list, row);
 }
 
 void kivel_file_selection_content_row_deleted(KivelFileSelection *fs, gint index)
@@ -400,8 +562,14 @@ void kivel_file_selection_content_row_changed(KivelFileSelection *fs, gint index
         return;
     KivelFileSystemRow *row =
         kivel_file_system_model_get_row(KIVEL_FILE_SYSTEM_MODEL(fs->model), iter);
-    gboolean was_listed = kivel_content_list_has(fs->list, row);
     gboolean listed = row_is_listed(fs, row);
+    // A held row takes its place when it goes in.
+    if (is_held(fs, row)) {
+        if (!listed)
+            g_hash_table_remove(fs->held, row);
+        return;
+    }
+    gboolean was_listed = kivel_content_list_has(fs->list, row);
     if (was_listed && listed && kivel_content_list_in_order(fs->list, row))
         kivel_content_list_row_changed(fs->list, row);
     else if (was_listed && listed)
@@ -453,6 +621,8 @@ KivelFileSystemRow *kivel_file_selection_content_listed_row(KivelFileSelection *
         return nullptr;
     KivelFileSystemRow *row =
         kivel_file_system_model_get_row(KIVEL_FILE_SYSTEM_MODEL(fs->model), &iter);
+    if (row && is_held(fs, row))
+        flush_held(fs); // asked for by name: it is shown now
     return row && kivel_content_list_has(fs->list, row) ? row : nullptr;
 }
 
@@ -467,6 +637,8 @@ void kivel_file_selection_content_init(KivelFileSelection *fs)
 void kivel_file_selection_content_dispose(KivelFileSelection *fs)
 {
     stop_filling(fs);
+    drop_held(fs);
+    g_clear_pointer(&fs->held, g_hash_table_destroy);
     g_clear_object(&fs->list);
     g_clear_pointer(&fs->dimmed, g_hash_table_destroy);
     g_clear_pointer(&fs->large_icons, g_hash_table_destroy);

@@ -231,6 +231,28 @@ gint kivel_content_list_insert(KivelContentList *list, KivelFileSystemRow *row)
     return position;
 }
 
+void kivel_content_list_merge(KivelContentList *list, KivelFileSystemRow **rows, gint n)
+{
+    auto less = [list](gpointer a, gpointer b) {
+        return list->compare(a, b, list->compare_data) < 0;
+    };
+    std::vector<gpointer> incoming(rows, rows + n);
+    std::sort(incoming.begin(), incoming.end(), less);
+    std::vector<gpointer> listed;
+    listed.reserve(g_sequence_get_length(list->rows));
+    for (GSequenceIter *it = g_sequence_get_begin_iter(list->rows); !g_sequence_iter_is_end(it);
+         it = g_sequence_iter_next(it))
+        listed.push_back(g_sequence_get(it));
+    std::vector<gpointer> merged(listed.size() + incoming.size());
+    std::merge(listed.begin(), listed.end(), incoming.begin(), incoming.end(), merged.begin(),
+               less);
+    g_sequence_remove_range(g_sequence_get_begin_iter(list->rows),
+                            g_sequence_get_end_iter(list->rows));
+    g_hash_table_remove_all(list->where);
+    for (gpointer row : merged)
+        g_hash_table_insert(list->where, row, g_sequence_append(list->rows, row));
+}
+
 void kivel_content_list_remove(KivelContentList *list, KivelFileSystemRow *row)
 {
     GSequenceIter *it = find(list, row);

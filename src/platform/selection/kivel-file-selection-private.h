@@ -26,6 +26,9 @@ GtkTreePath *kivel_content_list_path(KivelContentList *list, KivelFileSystemRow 
 KivelFileSystemRow *kivel_content_list_row(KivelContentList *list, GtkTreeIter *iter);
 // Lists `row` in its place and says so to the view; its position.
 gint kivel_content_list_insert(KivelContentList *list, KivelFileSystemRow *row);
+// Lists `n` rows that are not listed yet, each in its place, without a
+// word to the view: for a list no view shows.
+void kivel_content_list_merge(KivelContentList *list, KivelFileSystemRow **rows, gint n);
 void kivel_content_list_remove(KivelContentList *list, KivelFileSystemRow *row);
 // TRUE when the listed `row` still sorts between its neighbours.
 gboolean kivel_content_list_in_order(KivelContentList *list, KivelFileSystemRow *row);
@@ -77,6 +80,11 @@ struct _KivelFileSelection {
     KivelContentList *list;
     gint considered; // the current folder's first model children looked at
     guint fill_source;
+    // Rows of a filling folder not listed yet: they go in together, the
+    // view detached, rather than one by one (a set of KivelFileSystemRow*).
+    GHashTable *held;
+    guint flush_source;
+    gboolean filling; // the current folder is being read
     guint generation; // counts list rebuilds, so a fill step notices one
     gchar *pending_cursor_uri;
     KivelPendingSelection *pending_selection; // NULL when none waits
@@ -122,6 +130,8 @@ GtkTreeSelection *kivel_file_selection_content_selection(KivelFileSelection *fs)
 void kivel_file_selection_content_dispose(KivelFileSelection *fs);
 // Starts listing the current folder's children, dropping the old list.
 void kivel_file_selection_content_reload(KivelFileSelection *fs);
+// The current folder's children are all in the model now.
+void kivel_file_selection_content_folder_loaded(KivelFileSelection *fs);
 // Drops the list at once, without listing anything: its rows are going.
 void kivel_file_selection_content_forget(KivelFileSelection *fs);
 // TRUE when the listing rules admit the item.

@@ -344,6 +344,7 @@ static void on_model_finished_loading(KivelFileSystemModel *model, GtkTreeIter *
     // Its subfolders are known now.
     if (is_current_folder(fs, path)) {
         kivel_file_selection_navigation_unfold(fs, path);
+        kivel_file_selection_content_folder_loaded(fs);
         kivel_file_selection_pending_selection_check_done(fs);
     }
     gtk_tree_path_free(path);

@@ -2,7 +2,9 @@
 // placeholder row, columns, finding rows by URI, and views on top of it.
 #include "platform/fsmodel/model-fixture.h"
 
+#include <gio/gio.h>
 #include <glib/gstdio.h>
+#include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -236,6 +238,65 @@ TEST_F(ModelTree, FolderThatCannotBeReadEndsItsLoadEmpty)
     EXPECT_TRUE(kivel_file_system_model_children_loaded(model_, &folder));
     EXPECT_EQ(0, gtk_tree_model_iter_n_children(tree_, &folder)) << "no placeholder is left";
     EXPECT_EQ(0, int_column(tree_, &folder, KIVEL_FILE_SYSTEM_MODEL_AVAILABLE));
+}
+
+// A folder's rows carry what GIO tells of each file, whatever its kind.
+TEST_F(ModelTree, RowsOfAFolderReadAgreeWithGioOnEveryKindOfFile)
+{
+    std::string dir = docs_ + "/kinds";
+    make_dir(dir);
+    write_file(dir + "/a.jpg"); // empty: text, whatever its name
+    write_file(dir + "/notes.txt", "abc");
+    write_file(dir + "/plain", "abc");
+    write_file(dir + "/song.mp3", "x");
+    write_file(dir + "/b~");
+    write_file(dir + "/locked.txt", "x");
+    ASSERT_EQ(0, g_chmod((dir + "/locked.txt").c_str(), 0444));
+    write_file(dir + "/secret.txt");
+    write_file(dir + "/.dot");
+    write_file(dir + "/.hidden", "secret.txt\nnot-there\n");
+    write_file(dir + "/bad\xff.txt", "x");
+    make_dir(dir + "/sub");
+    ASSERT_EQ(0, symlink("nowhere", (dir + "/broken").c_str()));
+    ASSERT_EQ(0, symlink("sub", (dir + "/linkdir").c_str()));
+    ASSERT_EQ(0, symlink("notes.txt", (dir + "/linkfile").c_str()));
+    ASSERT_EQ(0, mkfifo((dir + "/fifo").c_str(), 0600));
+
+    GtkTreeIter documents, folder, row;
+    ASSERT_TRUE(load(docs_, &documents));
+    ASSERT_TRUE(load(dir, &folder));
+    std::vector<std::string> names = child_names(&folder);
+    std::sort(names.begin(), names.end());
+    // The name column holds text: a name that is not UTF-8 is shown as can be.
+    EXPECT_EQ(names, (std::vector<std::string>{"a.jpg", "bad\uFFFD.txt", "broken", "b~", "fifo",
+                                               "linkdir", "linkfile", "locked.txt", "notes.txt",
+                                               "plain", "song.mp3", "sub"}));
+    for (bool ok = gtk_tree_model_iter_children(tree_, &row, &folder); ok;
+         ok = gtk_tree_model_iter_next(tree_, &row)) {
+        std::string name = string_column(tree_, &row, KIVEL_FILE_SYSTEM_MODEL_LOCAL_PATH);
+        GFile *file = g_file_new_for_path(name.c_str());
+        GFileInfo *info = g_file_query_info(file, "standard::*,time::modified,unix::mode",
+                                            G_FILE_QUERY_INFO_NONE, nullptr, nullptr);
+        g_object_unref(file);
+        ASSERT_NE(info, nullptr) << name;
+        SCOPED_TRACE(name);
+        EXPECT_EQ(string_column(tree_, &row, KIVEL_FILE_SYSTEM_MODEL_DISPLAY_NAME),
+                  g_file_info_get_display_name(info));
+        EXPECT_EQ(
+            string_column(tree_, &row, KIVEL_FILE_SYSTEM_MODEL_MIME_TYPE),
+            g_file_info_get_attribute_string(info, G_FILE_ATTRIBUTE_STANDARD_FAST_CONTENT_TYPE));
+        EXPECT_EQ(bool_column(tree_, &row, KIVEL_FILE_SYSTEM_MODEL_IS_FOLDER),
+                  g_file_info_get_file_type(info) == G_FILE_TYPE_DIRECTORY);
+        EXPECT_EQ(int64_column(tree_, &row, KIVEL_FILE_SYSTEM_MODEL_SIZE),
+                  g_file_info_get_size(info));
+        EXPECT_EQ(int64_column(tree_, &row, KIVEL_FILE_SYSTEM_MODEL_MTIME),
+                  gint64(g_file_info_get_attribute_uint64(info, G_FILE_ATTRIBUTE_TIME_MODIFIED)));
+        EXPECT_EQ(bool_column(tree_, &row, KIVEL_FILE_SYSTEM_MODEL_IS_READONLY),
+                  !(g_file_info_get_attribute_uint32(info, G_FILE_ATTRIBUTE_UNIX_MODE) & S_IWUSR));
+        g_object_unref(info);
+    }
+    ASSERT_TRUE(find(uri_of(dir + "/locked.txt"), &row));
+    EXPECT_TRUE(bool_column(tree_, &row, KIVEL_FILE_SYSTEM_MODEL_IS_READONLY));
 }
 
 // Counts the rows below one folder from the row signals alone.

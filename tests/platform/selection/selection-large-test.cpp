@@ -132,6 +132,79 @@ TEST_F(SelectionLarge, ALoadedFolderEnteredAgainListsEveryRow)
     }
 }
 
+// Rows of a folder read while it is shown go in together: they must land
+// in the order in force, rows gone meanwhile must never show, and a mark
+// made while the rest arrives must stay.
+TEST_F(SelectionLarge, AFolderReadWhileShownListsItsRowsInOrderThroughChanges)
+{
+    const int count = 20000;
+    std::string dir = folder("reading");
+    for (int i = 0; i < count; i++)
+        add(dir, numbered("h", i), size_t((i * 7919) % 211));
+    // One row per step, so that the disk changes while the folder is read.
+    kivel_file_system_model_set_slice_budget(0);
+    build();
+    kivel_file_selection_set_sort_key(fs(), KIVEL_FILE_SELECTION_SORT_KEY_SIZE,
+                                      GTK_SORT_DESCENDING);
+    enter(dir);
+    GtkTreeIter folder, child;
+    ASSERT_TRUE(
+        kivel_file_system_model_search_uri(model(), uri_of(dir).c_str(), &folder, nullptr, TRUE));
+    // Some rows shown, more in the model.
+    ASSERT_TRUE(pump_until([&] {
+        int shown = kivel_file_selection_get_content_count(fs());
+        return shown >= 200 && gtk_tree_model_iter_n_children(model_, &folder) > shown + 20;
+    }));
+    ASSERT_FALSE(kivel_file_system_model_children_loaded(model(), &folder))
+        << "read too fast to test";
+
+    std::string marked = name_at(0);
+    ASSERT_TRUE(kivel_file_selection_select_uri(fs(), uri_of(dir + "/" + marked).c_str()));
+    // Gone from a shell while the folder is read: rows the model has but
+    // the pane does not show yet, and rows not read yet.
+    Names shown = names(), waiting;
+    for (bool ok = gtk_tree_model_iter_children(model_, &child, &folder); ok;
+         ok = gtk_tree_model_iter_next(model_, &child)) {
+        gchar *name = nullptr;
+        gtk_tree_model_get(model_, &child, KIVEL_FILE_SYSTEM_MODEL_NAME, &name, -1);
+        if (name && sizes.count(name) && std::find(shown.begin(), shown.end(), name) == shown.end())
+            waiting.push_back(name);
+        g_free(name);
+    }
+    ASSERT_FALSE(waiting.empty()) << "every row the model has is shown already";
+    Names gone;
+    for (size_t i = 0; i < waiting.size(); i += 3) {
+        ASSERT_EQ(g_remove((dir + "/" + waiting[i]).c_str()), 0);
+        sizes.erase(waiting[i]);
+        gone.push_back(waiting[i]);
+    }
+    ASSERT_TRUE(pump_until([&] {
+        for (const std::string &name : gone)
+            if (kivel_file_system_model_search_uri(model(), uri_of(dir + "/" + name).c_str(),
+                                                   nullptr, nullptr, TRUE))
+                return false;
+        return true;
+    }));
+    ASSERT_FALSE(kivel_file_system_model_children_loaded(model(), &folder))
+        << "read too fast to test";
+    for (int i = 1; i < count; i += 41) {
+        std::string name = numbered("h", i);
+        if (name == marked || !sizes.count(name))
+            continue;
+        ASSERT_EQ(g_remove((dir + "/" + name).c_str()), 0);
+        sizes.erase(name);
+    }
+    for (int i = 0; i < 5; i++)
+        add(dir, numbered("late", i), 300 + size_t(i));
+
+    ASSERT_TRUE(await_count(int(sizes.size()), 60000))
+        << kivel_file_selection_get_content_count(fs()) << " of " << sizes.size();
+    EXPECT_TRUE(listed_in_order(by_size_descending()));
+    EXPECT_EQ(selected_uris(), (std::vector<std::string>{uri_of(dir + "/" + marked)}));
+    // The pane and the model agree row for row.
+    EXPECT_EQ(gtk_tree_model_iter_n_children(model_, &folder), int(sizes.size()));
+}
+
 TEST_F(SelectionLarge, CellsShowTheModelsRowTheMomentItChanges)
 {
     std::string dir = folder("cells");
