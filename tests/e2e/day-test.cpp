@@ -363,8 +363,14 @@ bool long_press(int x, int y)
 
 bool open_app_menu()
 {
-    tap(MENU_X, MENU_Y);
-    return ulvo_test::pump_until(keyboard_is_grabbed, 5000);
+    // A tap that comes while the window is still busy getting ready may go
+    // unseen; a person taps again.
+    for (int attempt = 0; attempt < 3; attempt++) {
+        tap(MENU_X, MENU_Y);
+        if (ulvo_test::pump_until(keyboard_is_grabbed, 5000))
+            return true;
+    }
+    return false;
 }
 
 // A key, with Shift where its character needs it.
