@@ -2,6 +2,7 @@
 
 #include "platform/selection/kivel-file-chooser-dialog.h"
 
+#include "platform/selection/kivel-folder-tree.h"
 #include "platform/toolkit/kivel-banner.h"
 #include "platform/toolkit/kivel-button.h"
 #include "platform/toolkit/kivel-caption.h"
@@ -66,7 +67,7 @@ struct _KivelFileChooserDialog {
     GtkWidget *location_row;
     GtkWidget *tree_area;
     GtkWidget *tree_view;
-    GtkTreeModel *filter;
+    GtkTreeModel *tree; // the folders shown, in name order
     GtkWidget *name_row;
     GtkWidget *name_entry;
     GtkWidget *folder_button;
@@ -239,8 +240,7 @@ static gboolean folder_row_shown(GtkTreeModel *model, GtkTreeIter *iter, gpointe
 // The model row shown at `shown` of the tree.
 static void model_row_of(KivelFileChooserDialog *self, GtkTreeIter *row, GtkTreeIter *shown)
 {
-    gtk_tree_model_filter_convert_iter_to_child_iter(GTK_TREE_MODEL_FILTER(self->filter), row,
-                                                     shown);
+    kivel_folder_tree_model_iter(self->tree, row, shown);
 }
 
 static gchar *row_uri(KivelFileChooserDialog *self, GtkTreeIter *row)
@@ -254,10 +254,9 @@ static gchar *row_uri(KivelFileChooserDialog *self, GtkTreeIter *row)
 static void unfold(KivelFileChooserDialog *self, GtkTreeIter *row)
 {
     GtkTreeIter shown;
-    if (!gtk_tree_model_filter_convert_child_iter_to_iter(GTK_TREE_MODEL_FILTER(self->filter),
-                                                          &shown, row))
+    if (!kivel_folder_tree_shown_iter(self->tree, &shown, row))
         return;
-    GtkTreePath *path = gtk_tree_model_get_path(self->filter, &shown);
+    GtkTreePath *path = gtk_tree_model_get_path(self->tree, &shown);
     gtk_tree_view_expand_row(GTK_TREE_VIEW(self->tree_view), path, FALSE);
     gtk_tree_path_free(path);
 }
@@ -273,7 +272,7 @@ static gboolean chosen_row(KivelFileChooserDialog *self, GtkTreeIter *row)
     GtkTreeIter shown;
     gboolean chosen =
         gtk_tree_selection_path_is_selected(gtk_tree_view_get_selection(view), cursor) &&
-        gtk_tree_model_get_iter(self->filter, &shown, cursor);
+        gtk_tree_model_get_iter(self->tree, &shown, cursor);
     gtk_tree_path_free(cursor);
     if (chosen)
         model_row_of(self, row, &shown);
@@ -298,17 +297,16 @@ static void on_tree_selection_changed(GtkTreeSelection *, gpointer data)
 // asks for the folders that lead to it meanwhile.
 static void try_reveal(KivelFileChooserDialog *self)
 {
-    if (!self->reveal_uri || !self->filter)
+    if (!self->reveal_uri || !self->tree)
         return;
     GtkTreeIter row, shown;
     if (!kivel_file_system_model_load_path(self->model, self->reveal_uri, &row))
         return;
     g_clear_pointer(&self->reveal_uri, g_free);
-    if (!gtk_tree_model_filter_convert_child_iter_to_iter(GTK_TREE_MODEL_FILTER(self->filter),
-                                                          &shown, &row))
+    if (!kivel_folder_tree_shown_iter(self->tree, &shown, &row))
         return;
     GtkTreeView *view = GTK_TREE_VIEW(self->tree_view);
-    GtkTreePath *path = gtk_tree_model_get_path(self->filter, &shown);
+    GtkTreePath *path = gtk_tree_model_get_path(self->tree, &shown);
     GtkTreePath *above = gtk_tree_path_copy(path);
     if (gtk_tree_path_up(above) && gtk_tree_path_get_depth(above) > 0)
         gtk_tree_view_expand_to_path(view, above);
@@ -336,12 +334,10 @@ static void on_folder_loaded(KivelFileSystemModel *, GtkTreeIter *folder, gpoint
 
 static void attach_tree(KivelFileChooserDialog *self)
 {
-    if (self->filter || !self->model || self->action != GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER)
+    if (self->tree || !self->model || self->action != GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER)
         return;
-    self->filter = kivel_file_system_model_tree_filter_new(GTK_TREE_MODEL(self->model));
-    gtk_tree_model_filter_set_visible_func(GTK_TREE_MODEL_FILTER(self->filter), folder_row_shown,
-                                           self, nullptr);
-    gtk_tree_view_set_model(GTK_TREE_VIEW(self->tree_view), self->filter);
+    self->tree = kivel_folder_tree_new(GTK_TREE_MODEL(self->model), folder_row_shown, self);
+    gtk_tree_view_set_model(GTK_TREE_VIEW(self->tree_view), self->tree);
     self->loaded_handler =
         g_signal_connect(self->model, "finished-loading", G_CALLBACK(on_folder_loaded), self);
     try_reveal(self);
@@ -354,7 +350,7 @@ static void detach_tree(KivelFileChooserDialog *self)
     self->loaded_handler = 0;
     if (self->tree_view)
         gtk_tree_view_set_model(GTK_TREE_VIEW(self->tree_view), nullptr);
-    g_clear_object(&self->filter);
+    g_clear_object(&self->tree);
 }
 
 static GtkWidget *build_tree(KivelFileChooserDialog *self)
@@ -866,7 +862,7 @@ static GSList *iface_get_files(GtkFileChooser *chooser)
                                        gtk_entry_get_text(GTK_ENTRY(self->name_entry)));
         return child ? g_slist_prepend(nullptr, child) : nullptr;
     }
-    if (self->select_multiple && self->filter) {
+    if (self->select_multiple && self->tree) {
         SelectedFiles selected = {self, nullptr};
         gtk_tree_selection_selected_foreach(
             gtk_tree_view_get_selection(GTK_TREE_VIEW(self->tree_view)), add_selected_file,
@@ -947,8 +943,8 @@ void kivel_file_chooser_dialog_set_show_upnp(GtkWidget *dialog, gboolean show)
     g_return_if_fail(KIVEL_IS_FILE_CHOOSER_DIALOG(dialog));
     auto *self = KIVEL_FILE_CHOOSER_DIALOG(dialog);
     self->show_upnp = show;
-    if (self->filter)
-        gtk_tree_model_filter_refilter(GTK_TREE_MODEL_FILTER(self->filter));
+    if (self->tree)
+        kivel_folder_tree_refilter(self->tree);
 }
 
 const gchar *kivel_file_chooser_dialog_get_name(GtkWidget *dialog)

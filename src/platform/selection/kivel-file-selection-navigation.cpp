@@ -1,7 +1,8 @@
-// The navigation pane: a tree of the model's folders. A filter model over
-// the whole model does the work; it visits every row the model adds, also
-// the files of a 100,000-file folder, so it exists only while the pane shows.
+// The navigation pane: a tree of the model's folders in name order. Its
+// filter visits every row the model adds, also the files of a 100,000-file
+// folder, so the tree exists only while the pane shows.
 #include "platform/selection/kivel-file-selection-private.h"
+#include "platform/selection/kivel-folder-tree.h"
 
 static gboolean navi_row_visible(GtkTreeModel *model, GtkTreeIter *iter, gpointer data)
 {
@@ -32,8 +33,7 @@ static void on_navi_selection_changed(GtkTreeSelection *selection, gpointer data
     GtkTreeIter shown, row, current;
     if (fs->navi_signal_blocked || !gtk_tree_selection_get_selected(selection, nullptr, &shown))
         return;
-    gtk_tree_model_filter_convert_iter_to_child_iter(GTK_TREE_MODEL_FILTER(fs->navi_filter), &row,
-                                                     &shown);
+    kivel_folder_tree_model_iter(fs->navi_tree, &row, &shown);
     if (kivel_file_selection_current_folder_model_iter(fs, &current)) {
         GtkTreePath *a = gtk_tree_model_get_path(fs->model, &row);
         GtkTreePath *b = gtk_tree_model_get_path(fs->model, &current);
@@ -51,8 +51,7 @@ static gboolean on_navi_test_expand_row(GtkTreeView *, GtkTreeIter *shown, GtkTr
 {
     KivelFileSelection *fs = KIVEL_FILE_SELECTION(data);
     GtkTreeIter row;
-    gtk_tree_model_filter_convert_iter_to_child_iter(GTK_TREE_MODEL_FILTER(fs->navi_filter), &row,
-                                                     shown);
+    kivel_folder_tree_model_iter(fs->navi_tree, &row, shown);
     kivel_file_system_model_load_children(KIVEL_FILE_SYSTEM_MODEL(fs->model), &row);
     return FALSE;
 }
@@ -68,24 +67,22 @@ static void on_navi_row_activated(GtkTreeView *view, GtkTreePath *path, GtkTreeV
 
 void kivel_file_selection_navigation_attach(KivelFileSelection *fs)
 {
-    if (fs->navi_filter || !fs->model)
+    if (fs->navi_tree || !fs->model)
         return;
-    fs->navi_filter = kivel_file_system_model_tree_filter_new(fs->model);
-    gtk_tree_model_filter_set_visible_func(GTK_TREE_MODEL_FILTER(fs->navi_filter), navi_row_visible,
-                                           fs, nullptr);
+    fs->navi_tree = kivel_folder_tree_new(fs->model, navi_row_visible, fs);
     fs->navi_signal_blocked++;
-    gtk_tree_view_set_model(GTK_TREE_VIEW(fs->navi_view), fs->navi_filter);
+    gtk_tree_view_set_model(GTK_TREE_VIEW(fs->navi_view), fs->navi_tree);
     fs->navi_signal_blocked--;
 }
 
 void kivel_file_selection_navigation_detach(KivelFileSelection *fs)
 {
-    if (!fs->navi_filter)
+    if (!fs->navi_tree)
         return;
     fs->navi_signal_blocked++;
     gtk_tree_view_set_model(GTK_TREE_VIEW(fs->navi_view), nullptr);
     fs->navi_signal_blocked--;
-    g_clear_object(&fs->navi_filter);
+    g_clear_object(&fs->navi_tree);
 }
 
 void kivel_file_selection_navigation_build(KivelFileSelection *fs)
@@ -112,14 +109,12 @@ void kivel_file_selection_navigation_build(KivelFileSelection *fs)
 // Shows the current folder in the navigation tree, unfolded.
 void kivel_file_selection_navigation_sync(KivelFileSelection *fs)
 {
-    if (!fs->navi_filter || !gtk_widget_get_visible(fs->navi_scroller))
+    if (!fs->navi_tree || !gtk_widget_get_visible(fs->navi_scroller))
         return;
     GtkTreeView *view = GTK_TREE_VIEW(fs->navi_view);
     fs->navi_signal_blocked++;
     GtkTreePath *path = fs->current ? gtk_tree_row_reference_get_path(fs->current) : nullptr;
-    GtkTreePath *shown = path ? gtk_tree_model_filter_convert_child_path_to_path(
-                                    GTK_TREE_MODEL_FILTER(fs->navi_filter), path)
-                              : nullptr;
+    GtkTreePath *shown = path ? kivel_folder_tree_shown_path(fs->navi_tree, path) : nullptr;
     if (shown) {
         gtk_tree_view_expand_to_path(view, shown);
         gtk_tree_view_set_cursor(view, shown, nullptr, FALSE);
@@ -135,10 +130,9 @@ void kivel_file_selection_navigation_sync(KivelFileSelection *fs)
 
 void kivel_file_selection_navigation_unfold(KivelFileSelection *fs, GtkTreePath *folder)
 {
-    if (!fs->navi_filter)
+    if (!fs->navi_tree)
         return;
-    GtkTreePath *shown = gtk_tree_model_filter_convert_child_path_to_path(
-        GTK_TREE_MODEL_FILTER(fs->navi_filter), folder);
+    GtkTreePath *shown = kivel_folder_tree_shown_path(fs->navi_tree, folder);
     if (shown) {
         gtk_tree_view_expand_row(GTK_TREE_VIEW(fs->navi_view), shown, FALSE);
         gtk_tree_path_free(shown);
@@ -147,8 +141,8 @@ void kivel_file_selection_navigation_unfold(KivelFileSelection *fs, GtkTreePath 
 
 void kivel_file_selection_navigation_refilter(KivelFileSelection *fs)
 {
-    if (fs->navi_filter)
-        gtk_tree_model_filter_refilter(GTK_TREE_MODEL_FILTER(fs->navi_filter));
+    if (fs->navi_tree)
+        kivel_folder_tree_refilter(fs->navi_tree);
 }
 
 void kivel_file_selection_show_navigation_pane(KivelFileSelection *fs)

@@ -62,7 +62,7 @@ struct _KivelFileSelection {
     GtkWidget *paned;
     GtkWidget *navi_scroller;
     GtkWidget *navi_view;
-    GtkTreeModel *navi_filter;
+    GtkTreeModel *navi_tree; // the folders in name order, while the pane shows
     GtkWidget *content_scroller;
     GtkWidget *content_view;
     GtkTreeViewColumn *name_column;
@@ -177,7 +177,7 @@ void kivel_file_selection_change_current_folder(KivelFileSelection *fs, GtkTreeI
 
 // Navigation pane.
 void kivel_file_selection_navigation_build(KivelFileSelection *fs);
-// Gives the tree its filter model, or takes it away.
+// Gives the tree its model, or takes it away.
 void kivel_file_selection_navigation_attach(KivelFileSelection *fs);
 void kivel_file_selection_navigation_detach(KivelFileSelection *fs);
 // Shows the current folder in the tree, unfolded.

@@ -3,6 +3,7 @@
 #include "platform/selection/dialog-helpers.h"
 #include "platform/fsmodel/model-fixture.h"
 #include "platform/selection/kivel-file-chooser-dialog.h"
+#include "platform/selection/tree-tap.h"
 #include "support/pointer.h"
 
 #include <glib/gstdio.h>
@@ -77,42 +78,52 @@ class Chooser : public ModelTest
         return nullptr;
     }
 
-    // Taps the row at `path` once it is laid out and still, as a finger would.
-    void tap_row(GtkTreePath *path)
+    // (transfer full) (nullable) The row the tree chooses, once it has one.
+    GtkTreePath *await_selected_path()
     {
-        GtkTreeView *view = tree();
-        gtk_tree_view_scroll_to_cell(view, path, nullptr, FALSE, 0, 0);
-        int x = 0, y = 0, last_y = -1;
-        ASSERT_TRUE(pump_until([&] {
-            GdkRectangle cell = {};
-            gtk_tree_view_get_cell_area(view, path, gtk_tree_view_get_column(view, 0), &cell);
-            gtk_tree_view_convert_bin_window_to_widget_coords(view, cell.x + cell.width / 2,
-                                                              cell.y + cell.height / 2, &x, &y);
-            GtkAllocation allocation;
-            gtk_widget_get_allocation(GTK_WIDGET(view), &allocation);
-            bool still = y == last_y;
-            last_y = y;
-            return cell.height > 0 && still && y > 0 && y < allocation.height;
-        }));
-        pointer_move(GTK_WIDGET(view), x, y);
-        pointer_click();
+        GtkTreeSelection *selection = gtk_tree_view_get_selection(tree());
+        GtkTreeModel *shown = nullptr;
+        GtkTreeIter row;
+        if (!pump_until([&] { return gtk_tree_selection_get_selected(selection, &shown, &row); }))
+            return nullptr;
+        return gtk_tree_model_get_path(shown, &row);
+    }
+
+    // The URI shown at `path`.
+    std::string shown_uri(GtkTreePath *path)
+    {
+        GtkTreeModel *shown = gtk_tree_view_get_model(tree());
+        GtkTreeIter row;
+        if (!gtk_tree_model_get_iter(shown, &row, path))
+            return "(none)";
+        return string_column(shown, &row, KIVEL_FILE_SYSTEM_MODEL_URI);
+    }
+
+    // TRUE once the folder shown at `path` has all its rows: until then rows
+    // that come in may sort above a row and move it.
+    bool shown_folder_loaded(GtkTreePath *path)
+    {
+        GtkTreeIter row;
+        return find(shown_uri(path), &row) && kivel_file_system_model_children_loaded(model_, &row);
     }
 
     // Taps the folder `name` under `parent` and waits until it is chosen and,
     // when it has subfolders, unfolded; returns its path.
     GtkTreePath *tap_folder(GtkTreePath *parent, const std::string &name, bool unfolds = true)
     {
+        if (parent) {
+            EXPECT_TRUE(pump_until([&] { return shown_folder_loaded(parent); }))
+                << "the folder above " << name << " did not load";
+        }
         GtkTreePath *path = nullptr;
         EXPECT_TRUE(pump_until([&] { return (path = shown_child(parent, name)) != nullptr; }))
             << name << " is not offered";
         if (!path)
             return nullptr;
-        tap_row(path);
-        GtkTreeIter shown;
-        gtk_tree_model_get_iter(gtk_tree_view_get_model(tree()), &shown, path);
-        std::string tapped =
-            string_column(gtk_tree_view_get_model(tree()), &shown, KIVEL_FILE_SYSTEM_MODEL_URI);
-        EXPECT_TRUE(pump_until([&] { return uri() == tapped; })) << name << " was not chosen";
+        std::string tapped = shown_uri(path);
+        EXPECT_EQ(tree_test::tap_tree_row(tree(), path), "") << name;
+        EXPECT_TRUE(pump_until([&] { return uri() == tapped; }))
+            << name << " was not chosen: " << uri();
         if (unfolds) {
             EXPECT_TRUE(pump_until([&] { return gtk_tree_view_row_expanded(tree(), path); }))
                 << name << " did not unfold";
@@ -174,6 +185,82 @@ TEST_F(Chooser, TapsUnfoldFoldersAsTheyLoadAndOkGivesTheTappedFolder)
         gtk_tree_path_free(p);
 }
 
+using Names = std::vector<std::string>;
+
+TEST_F(Chooser, FoldersAreListedByNameAndTapsChooseTheFolderShown)
+{
+    ASSERT_TRUE(pointer_available());
+    std::string dir = docs_ + "/mixed";
+    for (const char *name : {"b", "A", ".sounds", "c", "B2", "Ä", "a2"})
+        make_dir(dir + "/" + name);
+    write_file(dir + "/0 notes.txt", "x");
+    open(GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER);
+    ASSERT_TRUE(gtk_file_chooser_set_current_folder_uri(chooser(), uri_of(dir).c_str()));
+    show();
+    GtkTreePath *mixed = await_selected_path();
+    ASSERT_TRUE(mixed);
+    // The locale places "Ä" and ".sounds": only plain names are checked.
+    auto plain_subfolders = [&] {
+        Names names;
+        GtkTreeModel *shown = gtk_tree_view_get_model(tree());
+        GtkTreeIter parent, child;
+        if (!gtk_tree_model_get_iter(shown, &parent, mixed))
+            return names;
+        for (bool ok = gtk_tree_model_iter_children(shown, &child, &parent); ok;
+             ok = gtk_tree_model_iter_next(shown, &child)) {
+            std::string name = string_column(shown, &child, KIVEL_FILE_SYSTEM_MODEL_DISPLAY_NAME);
+            if (g_ascii_isalnum(name[0]) && g_str_is_ascii(name.c_str()))
+                names.push_back(name);
+        }
+        return names;
+    };
+    EXPECT_TRUE(pump_until([&] {
+        return plain_subfolders() == Names{"A", "a2", "b", "B2", "c"};
+    })) << testing::PrintToString(plain_subfolders());
+
+    GtkTreePath *b = tap_folder(mixed, "b", false);
+    ASSERT_TRUE(b);
+    EXPECT_EQ(uri(), uri_of(dir + "/b"));
+    gtk_tree_path_free(b);
+
+    // A folder made and a folder renamed while shown go to their places.
+    make_dir(dir + "/B1");
+    ASSERT_EQ(g_rename((dir + "/A").c_str(), (dir + "/d").c_str()), 0);
+    EXPECT_TRUE(pump_until([&] {
+        return plain_subfolders() == Names{"a2", "b", "B1", "B2", "c", "d"};
+    })) << testing::PrintToString(plain_subfolders());
+    EXPECT_EQ(uri(), uri_of(dir + "/b")) << "the chosen folder stays chosen";
+
+    GtkTreePath *b2 = tap_folder(mixed, "B2", false);
+    ASSERT_TRUE(b2);
+    tap(find_button(dialog_, "OK"));
+    ASSERT_TRUE(pump_until([&] { return response_ == GTK_RESPONSE_OK; }));
+    EXPECT_EQ(uri(), uri_of(dir + "/B2"));
+    gtk_tree_path_free(b2);
+    gtk_tree_path_free(mixed);
+}
+
+TEST_F(Chooser, AStartFolderAmongUnsortedFoldersIsTheOneChosen)
+{
+    for (const char *name : {"z/deep", "b/deep", "M/deep", "a/deep/er"})
+        make_dir(docs_ + "/" + name);
+    open(GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER);
+    std::string start = uri_of(docs_ + "/b/deep");
+    ASSERT_TRUE(gtk_file_chooser_set_current_folder_uri(chooser(), start.c_str()));
+    show();
+    GtkTreePath *path = await_selected_path();
+    ASSERT_TRUE(path);
+    EXPECT_EQ(shown_uri(path), start);
+    GtkTreePath *above = gtk_tree_path_copy(path);
+    ASSERT_TRUE(gtk_tree_path_up(above));
+    EXPECT_TRUE(gtk_tree_view_row_expanded(tree(), above)) << "the way there is unfolded";
+    gtk_tree_path_free(above);
+    gtk_tree_path_free(path);
+    gtk_dialog_response(GTK_DIALOG(dialog_), GTK_RESPONSE_OK);
+    EXPECT_EQ(response_, GTK_RESPONSE_OK);
+    EXPECT_EQ(uri(), start);
+}
+
 TEST_F(Chooser, AStartFolderDeepInsideIsLoadedShownAndGivenBack)
 {
     make_dir(docs_ + "/a/b/c");
@@ -184,12 +271,10 @@ TEST_F(Chooser, AStartFolderDeepInsideIsLoadedShownAndGivenBack)
     show();
 
     // The tree chooses the row itself once the folders leading there loaded.
-    GtkTreeSelection *selection = gtk_tree_view_get_selection(tree());
-    ASSERT_TRUE(pump_until([&] { return gtk_tree_selection_count_selected_rows(selection) == 1; }));
-    GtkTreeModel *shown = nullptr;
-    GtkTreeIter row;
-    ASSERT_TRUE(gtk_tree_selection_get_selected(selection, &shown, &row));
-    EXPECT_EQ(string_column(shown, &row, KIVEL_FILE_SYSTEM_MODEL_URI), start);
+    GtkTreePath *path = await_selected_path();
+    ASSERT_TRUE(path);
+    EXPECT_EQ(shown_uri(path), start);
+    gtk_tree_path_free(path);
     EXPECT_EQ(take(gtk_file_chooser_get_current_folder_uri(chooser())), start);
 
     // OK with nothing to choose is refused instead of answering.
