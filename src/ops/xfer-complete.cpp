@@ -328,9 +328,9 @@ gint xfer_sync_callback(UlvoVfsXferProgressInfo *info, gpointer data)
     }
     if (info->phase != ULVO_VFS_XFER_PHASE_COMPLETED)
         return 1;
-    // The medium is brought up to date here, off the lock, so the window
-    // stays responsive and the note stays up until a card may be pulled;
-    // the sync of the clean-up then finds little left to write.
+    // What was written must be on the medium before the person pulls a
+    // card. Done here, off the lock, so the window stays responsive and the
+    // note stays up until then; a transfer that never started wrote nothing.
     if (!completion_handled)
         sync();
     gdk_threads_enter();

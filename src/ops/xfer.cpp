@@ -17,7 +17,6 @@
 #include <libintl.h>
 #include <locale.h>
 #include <string.h>
-#include <unistd.h>
 #include <string>
 
 using ulvo::GCharPtr;
@@ -209,8 +208,6 @@ void xfer_cleanup(XferData **cdata)
 {
     FM_RETURN_IF_FAIL(cdata != NULL && *cdata != NULL, "(*cdata) != NULL");
     XferData *data = *cdata;
-    // What was written must be on the medium before the person pulls a card.
-    sync();
     if (data->status_window)
         gtk_widget_destroy(data->status_window);
     g_free(data->progress_text);
