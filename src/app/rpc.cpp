@@ -64,8 +64,8 @@ const gchar *ulvo_fm_location_uri_problem(const gchar *uri)
 gboolean ulvo_fm_open_folder(const gchar *uri, GError **error)
 {
     const gchar *problem = ulvo_fm_location_uri_problem(uri);
-    if (!problem && ulvo_vfs_uri_exists(uri) &&
-        ulvo_fm_get_path_type(uri) != ULVO_VFS_FILE_TYPE_DIRECTORY)
+    const gboolean exists = !problem && ulvo_vfs_uri_exists(uri);
+    if (exists && ulvo_fm_get_path_type(uri) != ULVO_VFS_FILE_TYPE_DIRECTORY)
         problem = "is not a folder";
     if (problem) {
         g_set_error(error, G_DBUS_ERROR, G_DBUS_ERROR_INVALID_ARGS, "%s %s", uri ? uri : "",
@@ -77,7 +77,7 @@ gboolean ulvo_fm_open_folder(const gchar *uri, GError **error)
 
     // Not under an open details view; a folder that is not there yet (a card
     // still being mounted) stays pending until its volume appears.
-    if (details_dialog_open || !ulvo_vfs_uri_exists(pending_folder_uri))
+    if (details_dialog_open || !exists)
         return TRUE;
     ulvo_fm_show_pending_folder();
     return TRUE;
